@@ -1,0 +1,13 @@
+// GoogleTest main for the Qt tests: one offscreen QApplication for the whole run.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  // No display in CI: render offscreen unless the caller chose a platform.
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
