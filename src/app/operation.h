@@ -1,0 +1,55 @@
+#pragma once
+// One menu command against the controller: open the selected port, bind a
+// link, do the work (Execute), and put the controller's PSF back when the
+// work changed it.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "link/controller_link.h"
+#include "psf/psf_image.h"
+
+class QWidget;
+
+namespace kelvt {
+
+class RS232;
+
+class Operation {
+ public:
+  Operation(QWidget* parent, int port_number, int baud_rate);
+  virtual ~Operation();
+  Operation(const Operation&) = delete;
+  Operation& operator=(const Operation&) = delete;
+
+  // OpenPort, Execute, and the restore when restore_psf is set. Result of
+  // Execute, or 0 when the port did not open.
+  int Run();
+  // Creates the port and the link; 1, or 0 after telling the user.
+  int OpenPort();
+  virtual int Execute() = 0;
+  // Sends `psf` back; on failure offers to save it to a file.
+  void RestoreSavedPsf(PsfImage& psf);
+  // Asks for a file name and writes `psf` as a .PSF file.
+  void SavePsfToFile(PsfImage& psf);
+
+  ControllerLink* Link() const { return link.get(); }
+  QWidget* Parent() const { return parent; }
+  int PortNumber() const { return port_number; }
+
+  // Opens the port for an operation. The default opens the POSIX device that
+  // the port number maps to (settings file overrides, else /dev/ttyS<n>).
+  using PortFactory = std::function<std::unique_ptr<RS232>(int port_number, long baud)>;
+  static void SetPortFactory(PortFactory factory);  // empty restores the default
+
+ protected:
+  int32_t baud_rate;
+  QWidget* parent;
+  int port_number;
+  std::unique_ptr<ControllerLink> link;
+  PsfImage saved_psf;
+  int restore_psf = 0;
+};
+
+}  // namespace kelvt

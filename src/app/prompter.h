@@ -1,0 +1,41 @@
+#pragma once
+// Every message box, question and file dialog of the tool goes through the
+// installed prompter, so that tests can script the answers and check each
+// text, caption, button set and icon.
+
+#include <string>
+
+class QWidget;
+
+namespace kelvt {
+
+enum class PromptIcon { None, Information, Warning, Stop, Question };
+enum class PromptButtons { Ok, YesNo };
+enum class PromptAnswer { Ok, Yes, No };
+
+// The two captions of the tool's message boxes.
+inline constexpr const char* kAppTitle = "Kelvo-Tarn";          // application title
+inline constexpr const char* kWindowCaption = "Kelvo-Tarn 2.0";  // named caption
+
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  // Shows a message box owned by `parent` (may be null); `detail` is the
+  // box's detailed text (empty for none). Returns the button pressed.
+  virtual PromptAnswer Message(QWidget* parent, const std::string& text,
+                               const std::string& caption, PromptButtons buttons,
+                               PromptIcon icon, const std::string& detail = {}) = 0;
+  // The PSF open dialog ("FileBox"); true and the full path on OK.
+  virtual bool OpenPsfFile(QWidget* parent, std::string& path) = 0;
+  // The PSF save dialog ("FileSave", asks before replacing); true and the path on OK.
+  virtual bool SavePsfFile(QWidget* parent, std::string& path) = 0;
+  // The warning beep some rules sound.
+  virtual void Beep() = 0;
+};
+
+// The installed prompter (the real one unless a test installed another).
+Prompter& CurrentPrompter();
+// Installs `prompter` (not owned); nullptr restores the real one.
+void SetPrompter(Prompter* prompter);
+
+}  // namespace kelvt
