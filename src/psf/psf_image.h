@@ -28,6 +28,8 @@ class PsfImage {
   void SetMeasurementMode(char code, bool first);    // byte 3 or 4
   void SetScanControl(char code);                    // byte 6
   void SetSerialTransmission(char code);             // byte 64
+  // Part number and date code: at most 6 / 4 characters, never beyond
+  // their field; a shorter text leaves NULs in the rest of the field.
   void SetPartNumber(const char* text);              // bytes 66-71
   void SetDateCode(const char* text);                // bytes 72-75
 
