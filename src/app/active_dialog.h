@@ -21,6 +21,13 @@ class WaitCursor {
   ~WaitCursor();
   void Release();
   WaitCursor(const WaitCursor&) = delete;
+
+  // Every message box and file dialog lifts all wait cursors while it is up
+  // and puts them back afterwards. Calls nest.
+  static void SuspendAll();
+  static void ResumeAll();
+  // Wait cursors alive now (suspended ones included).
+  static int ActiveCount();
   WaitCursor& operator=(const WaitCursor&) = delete;
 
  private:

@@ -9,6 +9,7 @@
 
 #include "link/controller_link.h"
 #include "psf/psf_image.h"
+#include "serial/device_path.h"
 
 class QWidget;
 
@@ -42,6 +43,10 @@ class Operation {
   // the port number maps to (settings file overrides, else /dev/ttyS<n>).
   using PortFactory = std::function<std::unique_ptr<RS232>(int port_number, long baud)>;
   static void SetPortFactory(PortFactory factory);  // empty restores the default
+  // Device paths that the settings file gives some ports (section Devices);
+  // the main window installs them when it reads its settings.
+  static void SetDeviceOverrides(const DeviceOverrides& overrides);
+  static const DeviceOverrides& CurrentDeviceOverrides();
 
  protected:
   int32_t baud_rate;

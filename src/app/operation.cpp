@@ -1,0 +1,126 @@
+#include "app/operation.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "app/prompter.h"
+#include "platform/tick.h"
+#include "psf/psf_record.h"
+#include "serial/posix_serial_port.h"
+
+#if __has_include("psf/psf_file.h")
+#include "psf/psf_file.h"
+#define KELVT_HAVE_PSF_WRITER 1
+#endif
+
+namespace kelvt {
+namespace {
+
+Operation::PortFactory& InstalledFactory() {
+  static Operation::PortFactory factory;
+  return factory;
+}
+
+DeviceOverrides& Overrides() {
+  static DeviceOverrides overrides;
+  return overrides;
+}
+
+// Even parity, 8 data bits, two stop bits, DTR and RTS low, no flow control.
+std::unique_ptr<RS232> OpenPosixPort(int port_number, long baud) {
+  return std::make_unique<PosixSerialPort>(DevicePathForPort(port_number, &Overrides()),
+                                           port_number, baud, 'E', 8, 1, 0, 0, 0, 0, 0);
+}
+
+// What the user needs beyond the error name: which device was tried and
+// why the system refused it.
+std::string OpenFailureDetail(const RS232& port) {
+  const auto* posix = dynamic_cast<const PosixSerialPort*>(&port);
+  if (posix == nullptr) return {};
+  std::string detail = "Device: " + posix->DevicePath();
+  if (!posix->SystemReason().empty()) detail += "\nReason: " + posix->SystemReason();
+  const int err = posix->SystemErrno();
+  if (err == EACCES || err == EPERM) {
+    detail +=
+        "\nSerial devices usually need membership of the 'dialout' group: "
+        "run 'sudo adduser $USER dialout', then log out and in again.";
+  }
+  detail +=
+      "\nA port can be mapped to another device in the settings file, section "
+      "[Devices], for example COM1=/dev/ttyUSB0.";
+  return detail;
+}
+
+}  // namespace
+
+Operation::Operation(QWidget* parent, int port_number, int baud_rate)
+    : baud_rate(baud_rate), parent(parent), port_number(port_number) {
+  saved_psf[0] = 0;
+}
+
+Operation::~Operation() = default;
+
+void Operation::SetPortFactory(PortFactory factory) { InstalledFactory() = std::move(factory); }
+
+void Operation::SetDeviceOverrides(const DeviceOverrides& overrides) { Overrides() = overrides; }
+
+const DeviceOverrides& Operation::CurrentDeviceOverrides() { return Overrides(); }
+
+int Operation::Run() {
+  if (!OpenPort()) return 0;
+  const int result = Execute();
+  // Whatever Execute returned: a changed controller gets its own PSF back.
+  if (restore_psf) RestoreSavedPsf(saved_psf);
+  return result;
+}
+
+int Operation::OpenPort() {
+  std::unique_ptr<RS232> port = InstalledFactory() ? InstalledFactory()(port_number, baud_rate)
+                                                   : OpenPosixPort(port_number, baud_rate);
+  const int status = port ? port->ErrorStatus() : kGeneralError;
+  if (status != 0) {
+    const char* name = port ? port->ErrorName(status) : RS232ErrorName(status);
+    char text[160];
+    std::snprintf(text, sizeof text, "Unable to open %d\n%s\n", port_number + 1,
+                  name != nullptr ? name : "???");
+    const std::string detail = port ? OpenFailureDetail(*port) : std::string();
+    port.reset();  // close before the user reads the message
+    CurrentPrompter().Message(parent, text, kAppTitle, PromptButtons::Ok, PromptIcon::Warning,
+                              detail);
+    return 0;
+  }
+  link = std::make_unique<ControllerLink>(port.release());
+  return 1;
+}
+
+void Operation::RestoreSavedPsf(PsfImage& psf) {
+  if (link && link->OutputPsf(psf)) {
+    BusyWait(1000);
+    return;
+  }
+  const PromptAnswer answer = CurrentPrompter().Message(
+      parent, "Unable to restore original psf.\nDo you want to save the original Psf to a file?",
+      kAppTitle, PromptButtons::YesNo, PromptIcon::Stop);
+  if (answer == PromptAnswer::Yes) SavePsfToFile(psf);
+}
+
+void Operation::SavePsfToFile(PsfImage& psf) {
+  PsfRecord record;
+  record.Decode(psf.Data());
+  std::string path;
+  if (!CurrentPrompter().SavePsfFile(parent, path)) return;
+#ifdef KELVT_HAVE_PSF_WRITER
+  const bool written = WritePsfFile(record, path.c_str()) != 0;
+#else
+  const bool written = false;
+#endif
+  if (!written) {
+    // The file is the only copy of the controller's own set: say so.
+    CurrentPrompter().Message(parent, "Unable to write the file\n" + path, kAppTitle,
+                              PromptButtons::Ok, PromptIcon::Stop);
+  }
+}
+
+}  // namespace kelvt

@@ -1,0 +1,97 @@
+#include "app/prompter.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QString>
+
+#include "app/active_dialog.h"
+
+namespace kelvt {
+namespace {
+
+QMessageBox::Icon ToQtIcon(PromptIcon icon) {
+  switch (icon) {
+    case PromptIcon::Information: return QMessageBox::Information;
+    case PromptIcon::Warning: return QMessageBox::Warning;
+    case PromptIcon::Stop: return QMessageBox::Critical;
+    case PromptIcon::Question: return QMessageBox::Question;
+    case PromptIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+// The real prompter: Qt message boxes and file dialogs.
+class QtPrompter final : public Prompter {
+ public:
+  PromptAnswer Message(QWidget* parent, const std::string& text, const std::string& caption,
+                       PromptButtons buttons, PromptIcon icon,
+                       const std::string& detail) override {
+    // A box must never show under the wait cursor.
+    WaitCursor::SuspendAll();
+    QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::NoButton, parent);
+    if (buttons == PromptButtons::YesNo) {
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::Yes);
+    } else {
+      box.setStandardButtons(QMessageBox::Ok);
+    }
+    if (!detail.empty()) box.setDetailedText(QString::fromStdString(detail));
+    const int pressed = box.exec();
+    WaitCursor::ResumeAll();
+    if (buttons == PromptButtons::YesNo) {
+      return pressed == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
+    }
+    return PromptAnswer::Ok;
+  }
+
+  bool OpenPsfFile(QWidget* parent, std::string& path) override {
+    QFileDialog dialog(parent, QStringLiteral("FileBox"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The typed name need not exist: the reader judges it.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    return RunFileDialog(dialog, path);
+  }
+
+  bool SavePsfFile(QWidget* parent, std::string& path) override {
+    QFileDialog dialog(parent, QStringLiteral("FileSave"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Replacing an existing file asks first (Qt's default, stated here).
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    return RunFileDialog(dialog, path);
+  }
+
+  void Beep() override { QApplication::beep(); }
+
+ private:
+  static bool RunFileDialog(QFileDialog& dialog, std::string& path) {
+    WaitCursor::SuspendAll();
+    // No filter list and no default suffix: "*.PSF" as the initial name lists
+    // the .PSF files, and a name typed without extension is used as typed.
+    dialog.setDefaultSuffix(QString());
+    dialog.setNameFilter(QString());
+    dialog.selectFile(QStringLiteral("*.PSF"));
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    WaitCursor::ResumeAll();
+    if (!accepted) return false;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.front().isEmpty()) return false;
+    path = files.front().toStdString();
+    return true;
+  }
+};
+
+Prompter* g_installed = nullptr;
+
+}  // namespace
+
+Prompter& CurrentPrompter() {
+  static QtPrompter real;
+  return g_installed != nullptr ? *g_installed : real;
+}
+
+void SetPrompter(Prompter* prompter) { g_installed = prompter; }
+
+}  // namespace kelvt

@@ -1,0 +1,56 @@
+#include "ui/support/scripted_prompter.h"
+
+#include <QApplication>
+
+#include "app/active_dialog.h"
+
+namespace kelvt {
+
+ScriptedPrompter::ScriptedPrompter() { SetPrompter(this); }
+
+ScriptedPrompter::~ScriptedPrompter() { SetPrompter(nullptr); }
+
+void ScriptedPrompter::AnswerQuestions(std::initializer_list<PromptAnswer> answers) {
+  answers_.insert(answers_.end(), answers.begin(), answers.end());
+}
+
+void ScriptedPrompter::ChooseFiles(std::initializer_list<std::optional<std::string>> paths) {
+  files_.insert(files_.end(), paths.begin(), paths.end());
+}
+
+PromptAnswer ScriptedPrompter::Message(QWidget* parent, const std::string& text,
+                                       const std::string& caption, PromptButtons buttons,
+                                       PromptIcon icon, const std::string& detail) {
+  // Like the real boxes: no wait cursor while a message is up.
+  WaitCursor::SuspendAll();
+  messages.push_back({text, caption, buttons, icon, detail, parent});
+  cursor_shown_during_message.push_back(QApplication::overrideCursor() != nullptr);
+  if (hook_) hook_(messages.back());
+  WaitCursor::ResumeAll();
+  if (buttons == PromptButtons::Ok) return PromptAnswer::Ok;
+  if (answers_.empty()) return PromptAnswer::No;
+  const PromptAnswer answer = answers_.front();
+  answers_.pop_front();
+  return answer;
+}
+
+bool ScriptedPrompter::NextFile(std::string& path) {
+  if (files_.empty()) return false;
+  std::optional<std::string> next = files_.front();
+  files_.pop_front();
+  if (!next) return false;
+  path = *next;
+  return true;
+}
+
+bool ScriptedPrompter::OpenPsfFile(QWidget*, std::string& path) {
+  file_dialogs.push_back(FileDialogKind::Open);
+  return NextFile(path);
+}
+
+bool ScriptedPrompter::SavePsfFile(QWidget*, std::string& path) {
+  file_dialogs.push_back(FileDialogKind::Save);
+  return NextFile(path);
+}
+
+}  // namespace kelvt
