@@ -70,21 +70,34 @@ struct PsfRecord {
 // Right-justifies `text` in `width` characters, '0'-filled; writes no NUL.
 // A text longer than `width` keeps its last `width` characters.
 void PadDigits(const char* text, char* out, int width);
-// Takes n characters, drops leading '0's (keeping a lone last one), NUL-terminates.
+// Takes n characters, drops leading '0's (keeping a lone last one) and writes
+// them NUL-terminated into out, which holds at least n + 1 bytes.
 void StripLeadingZeros(const char* field, char* out, int n);
 // Measurement-mode table: 'A'.."J" to names, "None" for any other code.
 const char* MeasurementName(char code);
 // Name to code letter; 'K' for any name outside the table.
 char MeasurementCode(const char* name);
 
-// Copies `text` into a fixed field of `size` bytes, truncating, always NUL-terminated.
+inline bool IsSelected(Selection s) { return s == kSelected; }
+
+// Length of the text in a fixed field, never reading past the field.
+template <int N>
+int FieldLength(const char (&field)[N]) {
+  int i = 0;
+  while (i < N && field[i] != '\0') ++i;
+  return i;
+}
+
+// Copies `text` into a fixed field of N bytes, truncating; the rest of the
+// field is cleared, so the field is always NUL-terminated and holds nothing
+// stale behind its text.
 template <int N>
 void SetField(char (&field)[N], const char* text) {
   int i = 0;
   if (text != nullptr) {
     for (; i < N - 1 && text[i] != '\0'; ++i) field[i] = text[i];
   }
-  field[i] = '\0';
+  for (; i < N; ++i) field[i] = '\0';
 }
 
 }  // namespace kelvt
