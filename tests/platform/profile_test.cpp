@@ -1,0 +1,313 @@
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace kelvt {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+class TempFolder {
+ public:
+  TempFolder() {
+    char templ[] = "/tmp/kelvt-profile-XXXXXX";
+    path_ = mkdtemp(templ);
+  }
+  ~TempFolder() { fs::remove_all(path_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Sets an environment variable for the guard's lifetime.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    const char* old = std::getenv(name);
+    if (old != nullptr) old_ = old;
+    had_ = old != nullptr;
+    if (value != nullptr) setenv(name, value, 1);
+    else unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (had_) setenv(name_, old_.c_str(), 1);
+    else unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+TEST(SettingsFilePath, FollowsXdgConfigHome) {
+  struct Case {
+    const char* xdg;
+    const char* home;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"/tmp/cfg", "/home/tech", "/tmp/cfg/kelvt.INI"},
+      {nullptr, "/home/tech", "/home/tech/.config/kelvt.INI"},
+      {"", "/home/tech", "/home/tech/.config/kelvt.INI"},
+      {"relative/cfg", "/home/tech", "/home/tech/.config/kelvt.INI"},  // not absolute: ignored
+  };
+  for (const Case& c : cases) {
+    ScopedEnv xdg("XDG_CONFIG_HOME", c.xdg);
+    ScopedEnv home("HOME", c.home);
+    EXPECT_EQ(SettingsFilePath(), c.expected) << (c.xdg ? c.xdg : "(unset)");
+  }
+}
+
+TEST(Profile, NamesAreCaseInsensitiveAndTheFirstMatchWins) {
+  Profile p;
+  p.Parse(
+      "[communication]\n"
+      "PORT=4\n"
+      "port=7\n"
+      "[Communication]\n"
+      "Port=9\n"
+      "Extra=1\n");
+  struct Case {
+    const char* section;
+    const char* key;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"Communication", "Port", 4}, {"COMMUNICATION", "port", 4}, {"communication", "pOrT", 4},
+      // A key only in the second section of the same name is not found.
+      {"Communication", "Extra", -1}, {"Options", "Save", -1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(p.GetInt(c.section, c.key, -1), c.expected) << c.section << "/" << c.key;
+  EXPECT_TRUE(p.HasSection("COMMUNICATION"));
+  EXPECT_FALSE(p.HasSection("Options"));
+}
+
+TEST(Profile, EntriesInFileOrderSkippingComments) {
+  Profile p;
+  p.Parse(
+      "; site list\n"
+      "[PartNumbers]\n"
+      "Z=123456\n"
+      "\n"
+      "; older ones\n"
+      "A = 654321 \n"
+      "m=\"  q  \"\n"
+      "bare\n"
+      "[Other]\n"
+      "x=1\n");
+  const std::vector<Profile::Entry> expected = {
+      {"Z", "123456"}, {"A", "654321"}, {"m", "  q  "}, {"bare", ""}};
+  EXPECT_EQ(p.Entries("partnumbers"), expected);
+  EXPECT_TRUE(p.Entries("Missing").empty());
+  EXPECT_EQ(p.SectionNames(), (std::vector<std::string>{"PartNumbers", "Other"}));
+}
+
+TEST(Profile, EmptySectionHasNoEntries) {
+  Profile p;
+  p.Parse("[PartNumbers]\n; nothing yet\n\n[Options]\nSave=1\n");
+  EXPECT_TRUE(p.HasSection("PartNumbers"));
+  EXPECT_TRUE(p.Entries("PartNumbers").empty());
+}
+
+TEST(Profile, IntegersParseLikePrivateProfileReads) {
+  struct Case {
+    const char* text;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"4", 4},          {"  12", 12},      {"-3", -3},         {"+8", 8},
+      {"4abc", 4},       {"abc", 0},        {"", 77},           {"0x1F", 31},
+      {"0b101", 5},      {"0o17", 15},      {"007", 7},         {"4294967295", -1},
+      {"4294967296", 0}, {"99999999999999999999", 1661992959},
+      {"-", 0},          {"0x", 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseProfileInt(c.text, 77), c.expected) << '"' << c.text << '"';
+}
+
+TEST(Profile, WritingChangesOnlyThatKeysLine) {
+  const std::string original =
+      "; Kelvo-Tarn settings\n"
+      "[Communication]\n"
+      "  ; the port\n"
+      "Port=1\n"
+      "\n"
+      "[Options]\n"
+      "save=0\n"
+      "Other=keep me\n";
+  Profile p;
+  p.Parse(original);
+  p.SetInt("COMMUNICATION", "port", 4);
+  p.SetInt("Options", "Save", 1);
+  EXPECT_EQ(p.Text(),
+            "; Kelvo-Tarn settings\n"
+            "[Communication]\n"
+            "  ; the port\n"
+            "Port=4\n"
+            "\n"
+            "[Options]\n"
+            "save=1\n"
+            "Other=keep me\n");
+}
+
+TEST(Profile, WritingAddsMissingKeysAndSections) {
+  struct Case {
+    const char* before;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"", "[Communication]\nPort=4\n"},
+      {"; only a comment\n", "; only a comment\n\n[Communication]\nPort=4\n"},
+      {"[Communication]\nBaud=9600\n\n[Options]\nSave=1\n",
+       "[Communication]\nBaud=9600\nPort=4\n\n[Options]\nSave=1\n"},
+      {"[Communication]\n", "[Communication]\nPort=4\n"},
+      {"[Communication]\r\nBaud=9600\r\n", "[Communication]\r\nBaud=9600\r\nPort=4\r\n"},
+  };
+  for (const Case& c : cases) {
+    Profile p;
+    p.Parse(c.before);
+    p.SetInt("Communication", "Port", 4);
+    EXPECT_EQ(p.Text(), c.after) << c.before;
+    EXPECT_EQ(p.GetInt("communication", "port", -1), 4);
+  }
+}
+
+TEST(Profile, ParseAndTextRoundTripUntouchedFiles) {
+  const char* texts[] = {
+      "",
+      "[A]\nx=1\n",
+      "\n\n; c\n[A]\n\n\nweird line\n[ B ] trailing\n=novalue\n",
+      "no section=1\n[A]\r\nk=v\r\n",
+  };
+  for (const char* t : texts) {
+    Profile p;
+    p.Parse(t);
+    EXPECT_EQ(p.Text(), t);
+  }
+}
+
+TEST(Profile, SaveIsAtomicAndKeepsComments) {
+  TempFolder dir;
+  const std::string path = dir.path() + "/sub/kelvt.INI";  // folder created on save
+  Profile first(path);
+  EXPECT_FALSE(first.Load());
+  first.SetInt("Communication", "Port", 4);
+  ASSERT_TRUE(first.Save());
+  EXPECT_EQ(ReadFile(path), "[Communication]\nPort=4\n");
+
+  WriteFile(path, "; mine\n[Communication]\nPort=4\n[PartNumbers]\nA=123456\n");
+  Profile second(path);
+  ASSERT_TRUE(second.Load());
+  second.SetInt("Options", "Save", 1);
+  ASSERT_TRUE(second.Save());
+  EXPECT_EQ(ReadFile(path),
+            "; mine\n[Communication]\nPort=4\n[PartNumbers]\nA=123456\n\n[Options]\nSave=1\n");
+  // No temporary file is left behind.
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir.path() + "/sub")) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 1);
+}
+
+TEST(Profile, FailedSaveLeavesTheOldFile) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  TempFolder dir;
+  const std::string path = dir.path() + "/kelvt.INI";
+  WriteFile(path, "[Options]\nSave=1\n");
+  chmod(dir.path().c_str(), 0555);
+  Profile p(path);
+  ASSERT_TRUE(p.Load());
+  p.SetInt("Options", "Save", 0);
+  EXPECT_FALSE(p.Save());
+  chmod(dir.path().c_str(), 0755);
+  EXPECT_EQ(ReadFile(path), "[Options]\nSave=1\n");
+}
+
+TEST(Profile, SaveFailsCleanlyWhereNoFileCanBe) {
+  TempFolder dir;
+  const std::string blocker = dir.path() + "/plain-file";
+  WriteFile(blocker, "x");
+  fs::create_directory(dir.path() + "/kelvt.INI");
+  const std::string paths[] = {blocker + "/kelvt.INI",  // folder is a file
+                               dir.path() + "/kelvt.INI"};  // the name is a folder
+  for (const std::string& path : paths) {
+    Profile p(path);
+    p.SetInt("Options", "Save", 1);
+    EXPECT_FALSE(p.Save()) << path;
+  }
+  EXPECT_EQ(ReadFile(blocker), "x");
+  int entries = 0;
+  for (const auto& entry : fs::directory_iterator(dir.path())) {
+    (void)entry;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 2) << "no temporary file is left behind";
+}
+
+TEST(Profile, SaveWritesThroughASymbolicLink) {
+  TempFolder dir;
+  const std::string real = dir.path() + "/real.INI";
+  const std::string link = dir.path() + "/kelvt.INI";
+  WriteFile(real, "[Options]\nSave=1\n");
+  fs::create_symlink(real, link);
+  Profile p(link);
+  ASSERT_TRUE(p.Load());
+  p.SetInt("Options", "Save", 0);
+  ASSERT_TRUE(p.Save());
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadFile(real), "[Options]\nSave=0\n");
+}
+
+TEST(Profile, ArbitraryBytesDoNotBreakTheReader) {
+  std::string junk;
+  for (int i = 0; i < 2048; ++i) junk.push_back(static_cast<char>((i * 131 + 7) & 0xFF));
+  junk += std::string("\0[Devices]\0COM1=\0\n[", 19);
+  Profile p;
+  p.Parse(junk);
+  // Untouched, any file reads back byte for byte (a last line gets its end).
+  EXPECT_EQ(p.Text(), junk + "\n");
+  EXPECT_FALSE(p.SectionNames().empty());
+  EXPECT_TRUE(DeviceOverridesFrom(p).empty());
+}
+
+TEST(DeviceOverrides, ComKeysMapToZeroBasedPorts) {
+  Profile p;
+  p.Parse(
+      "[Devices]\n"
+      "COM1=/dev/pts/7\n"
+      "com3 = /dev/ttyUSB0\n"
+      "COM1=/dev/ignored\n"
+      "COM0=/dev/zero-port\n"
+      "COMx=/dev/bad\n"
+      "COM24=/dev/ttyACM1\n"
+      "COM5=\n"
+      "COM123456789=/dev/too-long\n"
+      "LPT1=/dev/lp0\n");
+  const std::map<int, std::string> expected = {
+      {0, "/dev/pts/7"}, {2, "/dev/ttyUSB0"}, {23, "/dev/ttyACM1"}};
+  EXPECT_EQ(DeviceOverridesFrom(p), expected);
+}
+
+}  // namespace
+}  // namespace kelvt
