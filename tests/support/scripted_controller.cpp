@@ -1,0 +1,189 @@
+#include "support/scripted_controller.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "link/controller_link.h"
+#include "psf/psf_image.h"
+#include "psf/psf_record.h"
+
+namespace kelvt::test {
+namespace {
+
+constexpr char kWakeByte = static_cast<char>(0xF8);
+
+// The default parameter set, addressed to `id`, with a part number and date code.
+void DefaultPsf(char* psf, char id) {
+  char out[kPsfSize + 1];
+  PsfRecord().Encode(out);
+  PsfImage image;
+  image.FromBytes(out, id);
+  image[65] = id;
+  image.SetPartNumber("123456");
+  image.SetDateCode("0124");
+  image.UpdateCheckSum();
+  std::memcpy(psf, image.Data(), kPsfSize);
+}
+
+int Digits4(const char* p) {
+  int v = 0;
+  for (int i = 0; i < 4; ++i) v = v * 10 + (p[i] & 0x0F);
+  return v;
+}
+
+}  // namespace
+
+ScriptedController::ScriptedController(long rate, char letter) : baud(rate), id(letter) {
+  DefaultPsf(psf, letter);
+  diagnostics = DiagnosticsReply(letter, {{'E', '1', '8', '0'}, {'R', '1', '8', '0'}});
+  scan_payload = BeamPayload(16, {});
+}
+
+void ScriptedController::Attach(ScriptedPort& port) {
+  port.SetResponder([this](ScriptedPort& p, const char* data, int count, long rate) {
+    OnWrite(p, data, count, rate);
+  });
+}
+
+std::string ScriptedController::DiagnosticsReply(char letter, const std::vector<DiagBoard>& boards,
+                                                 std::string_view part, std::string_view date) {
+  std::string r;
+  r.push_back(kFs);
+  r.push_back(letter);
+  r.push_back('I');
+  for (const DiagBoard& b : boards) {
+    r.push_back(b.kind);
+    r.push_back(b.tag);
+    r.push_back(b.channel);
+    r.push_back(b.error);
+  }
+  r.push_back('*');  // anything but 'E' or 'R' ends the board list
+  r.append(std::string(part).substr(0, 6));
+  r.append(6 - std::min<size_t>(6, part.size()), ' ');
+  r.append(std::string(date).substr(0, 4));
+  r.append(4 - std::min<size_t>(4, date.size()), ' ');
+  r.push_back(kCr);
+  return r;
+}
+
+std::string ScriptedController::BeamPayload(int n, const std::vector<int>& broken) {
+  std::string p(static_cast<size_t>((n + 7) / 8), '\0');
+  for (int b : broken) {
+    if (b >= 0 && b < n) p[static_cast<size_t>(b / 8)] |= static_cast<char>(1 << (b % 8));
+  }
+  return p;
+}
+
+void ScriptedController::Send(ScriptedPort& port, const char* data, int count) {
+  if (mute) return;
+  if (truncate_replies >= 0) count = std::min(count, truncate_replies);
+  port.QueueReply(data, count, reply_delay_ms, baud);
+}
+
+void ScriptedController::OnWrite(ScriptedPort& port, const char* d, int n, long rate) {
+  if (rate != baud) {
+    ++wrong_rate;
+    if (!noise_at_wrong_rate.empty()) port.QueueReply(noise_at_wrong_rate, reply_delay_ms, 0);
+    return;
+  }
+  if (intercept && intercept(*this, port, d, n)) return;
+  const bool addressed = n >= 2 && (!check_address || d[1] == id);
+
+  if (n == 1 && d[0] == kWakeByte) {
+    ++wakes;
+    if (!stray_before_wake.empty()) Send(port, stray_before_wake.data(), static_cast<int>(stray_before_wake.size()));
+    const char r[4] = {kFs, id, aux, wake_terminator};
+    Send(port, r, 4);
+    return;
+  }
+  if (n == 3 && d[0] == kWakeByte && d[2] == 'S') {
+    if (!addressed) {
+      ++misaddressed;
+      return;
+    }
+    ++scans;
+    if (scans_unanswered > 0) {
+      --scans_unanswered;
+      return;
+    }
+    const int len = std::min<int>(static_cast<int>(scan_payload.size()), sizeof reply_ - 3);
+    reply_[0] = kFs;
+    reply_[1] = id;
+    std::memcpy(reply_ + 2, scan_payload.data(), static_cast<size_t>(len));
+    reply_[2 + len] = kLf;
+    Send(port, reply_, len + 3);
+    return;
+  }
+  if (n == 4 && d[0] == kEsc && d[3] == kCr && (d[2] == 'D' || d[2] == 'H')) {
+    if (!addressed) {
+      ++misaddressed;
+      return;
+    }
+    if (d[2] == 'D') {
+      ++psf_reads;
+      reply_[0] = kFs;
+      std::memcpy(reply_ + 1, psf, kPsfSize);
+      reply_[2] = 'E';
+      reply_[82] = kLf;
+      Send(port, reply_, kPsfFrameSize);
+    } else {
+      ++diag_reads;
+      if (!diagnostics.empty()) Send(port, diagnostics.data(), static_cast<int>(diagnostics.size()));
+    }
+    return;
+  }
+  if (n == kPsfFrameSize && d[0] == kEsc && d[2] == 'C' && d[82] == kCr) {
+    if (!addressed) {
+      ++misaddressed;
+      return;
+    }
+    const char* image = d + 1;
+    char sum[6];
+    std::snprintf(sum, sizeof sum, "%05ld", PsfCheckSum(image));
+    if (!accept_psf || (verify_psf_checksum && std::memcmp(sum, image + 76, 5) != 0)) {
+      ++psf_rejected;
+      return;
+    }
+    ++psf_writes;
+    std::memcpy(psf, image, kPsfSize);
+    const char new_id = (image[65] >= 'A' && image[65] <= 'O') ? image[65] : id;
+    const char r[4] = {kFs, ack_id != 0 ? ack_id : (adopt_psf_settings ? new_id : id), 'J',
+                       ack_terminator};
+    Send(port, r, 4);
+    if (adopt_psf_settings) {
+      id = new_id;
+      if (image[5] >= 'A' && image[5] <= 'C') baud = BaudRateTable[image[5] - 'A'];
+    }
+    return;
+  }
+  if (n == 21 && d[0] == kEsc && d[2] == 'K' && d[20] == kLf) {
+    if (!addressed) {
+      ++misaddressed;
+      return;
+    }
+    ++null_span_frames;
+    const char fn = d[3];
+    if (fn == 'N' || fn == 'S' || fn == 'E') {
+      for (int k = 0; k < 4; ++k) null_span[k] = Digits4(d + 4 + 4 * k);
+    } else if (fn != 'T') {
+      ++unknown_frames;
+      return;
+    }
+    char r[21];
+    r[0] = kFs;
+    r[1] = id;
+    r[2] = 'K';
+    r[3] = fn == 'T' ? 'T' : 'U';
+    for (int k = 0; k < 4; ++k) {
+      int v = null_span[k] < 0 ? 0 : null_span[k] % 10000;
+      for (int j = 3; j >= 0; --j, v /= 10) r[4 + 4 * k + j] = static_cast<char>('0' + v % 10);
+    }
+    r[20] = kLf;
+    Send(port, r, 21);
+    return;
+  }
+  ++unknown_frames;
+}
+
+}  // namespace kelvt::test
