@@ -1,0 +1,128 @@
+#include "tools/curtain_view.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+
+#include "link/scan_record.h"
+
+namespace kelvt {
+
+namespace {
+constexpr int kMargin = 4;
+constexpr int kBarWidth = 28;
+constexpr int kLegendHeight = 18;
+}  // namespace
+
+CurtainView::CurtainView(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+}
+
+bool CurtainView::ShowBeams(const BeamScan& scan) {
+  const int n = scan.ChannelCount() > 0 ? scan.ChannelCount() : 0;
+  bool changed = !shown_ || static_cast<int>(states_.size()) != n;
+  if (static_cast<int>(states_.size()) != n) states_.assign(n, 0);  // only when the bar changes
+  for (int i = 0; i < n; ++i) {
+    const unsigned char state = scan.BeamState(i) ? 1 : 0;
+    if (states_[i] != state) {
+      states_[i] = state;
+      changed = true;
+    }
+  }
+  shown_ = true;
+  if (changed) {
+    ++repaint_requests_;
+    update();
+  }
+  return changed;
+}
+
+int CurtainView::ShownState(int beam) const {
+  if (!shown_ || beam < 0 || beam >= BeamCount()) return -1;
+  return states_[beam];
+}
+
+int CurtainView::LabelWidth() const { return fontMetrics().horizontalAdvance(QStringLiteral("888")) + kMargin; }
+
+QRect CurtainView::BarRect() const {
+  const int left = kMargin + LabelWidth();
+  const int top = kMargin + fontMetrics().height() / 2;
+  const int bottom = height() - kMargin - kLegendHeight * 2 - kMargin;
+  return QRect(left, top, kBarWidth, qMax(0, bottom - top));
+}
+
+QRect CurtainView::CellRect(int beam) const {
+  const int n = BeamCount();
+  if (beam < 0 || beam >= n) return {};
+  const QRect bar = BarRect();
+  // Integer edges so that the cells tile the bar without gaps.
+  const int top = bar.top() + static_cast<int>(static_cast<long long>(bar.height()) * beam / n);
+  const int next = bar.top() + static_cast<int>(static_cast<long long>(bar.height()) * (beam + 1) / n);
+  return QRect(bar.left(), top, bar.width(), qMax(1, next - top));
+}
+
+QSize CurtainView::sizeHint() const {
+  return QSize(kMargin * 2 + LabelWidth() + kBarWidth + 60, 360);
+}
+
+QSize CurtainView::minimumSizeHint() const {
+  return QSize(kMargin * 2 + LabelWidth() + kBarWidth + 60, 160);
+}
+
+void CurtainView::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), palette().window());
+  const QRect bar = BarRect();
+  const int n = BeamCount();
+  if (!shown_ || n == 0) {
+    p.fillRect(bar, kUnknownColour);
+    p.setPen(palette().windowText().color());
+    p.drawRect(bar.adjusted(0, 0, -1, -1));
+  } else {
+    const bool separators = bar.height() / n >= 4;
+    for (int i = 0; i < n; ++i) {
+      const QRect cell = CellRect(i);
+      if (states_[i]) {
+        p.fillRect(cell, kBrokenColour);
+        p.fillRect(cell, QBrush(kBrokenColour.darker(160), Qt::BDiagPattern));
+      } else {
+        p.fillRect(cell, kMadeColour);
+      }
+      if (separators && i > 0) {
+        p.setPen(palette().window().color());
+        p.drawLine(cell.left(), cell.top(), cell.right(), cell.top());
+      }
+    }
+    // The first beam of each group of eight, numbered 1-based at its cell.
+    p.setPen(palette().windowText().color());
+    const int text_height = fontMetrics().height();
+    int last_label_bottom = -text_height;
+    for (int i = 0; i < n; i += kLabelEvery) {
+      const QRect cell = CellRect(i);
+      const int y = cell.top();
+      if (y < last_label_bottom) continue;  // too dense to number every group
+      const QRect label(kMargin, y - text_height / 2, LabelWidth() - kMargin, text_height);
+      p.drawText(label, Qt::AlignRight | Qt::AlignVCenter, QString::number(i + 1));
+      p.drawLine(bar.left() - 3, y, bar.left() - 1, y);
+      last_label_bottom = label.bottom() + 1;
+    }
+    p.drawRect(bar.adjusted(-1, -1, 0, 0));
+  }
+  // Legend.
+  const int legend_top = bar.bottom() + kMargin * 2;
+  const struct {
+    const QColor* colour;
+    bool hatched;
+    const char* text;
+  } keys[] = {{&kBrokenColour, true, "Broken"}, {&kMadeColour, false, "Made"}};
+  for (int k = 0; k < 2; ++k) {
+    const QRect swatch(kMargin, legend_top + k * kLegendHeight + 3, 12, 12);
+    p.fillRect(swatch, *keys[k].colour);
+    if (keys[k].hatched) p.fillRect(swatch, QBrush(keys[k].colour->darker(160), Qt::BDiagPattern));
+    p.setPen(palette().windowText().color());
+    p.drawText(QRect(swatch.right() + 6, legend_top + k * kLegendHeight, width(), kLegendHeight),
+               Qt::AlignLeft | Qt::AlignVCenter, QString::fromLatin1(keys[k].text));
+  }
+}
+
+}  // namespace kelvt
