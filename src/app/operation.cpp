@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -111,15 +112,21 @@ void Operation::SavePsfToFile(PsfImage& psf) {
   record.Decode(psf.Data());
   std::string path;
   if (!CurrentPrompter().SavePsfFile(parent, path)) return;
+  errno = 0;
 #ifdef KELVT_HAVE_PSF_WRITER
   const bool written = WritePsfFile(record, path.c_str()) != 0;
+  const char* message = kPsfWriteFailedMessage;
 #else
   const bool written = false;
+  const char* message = "Unable to save the PSF file.";
 #endif
   if (!written) {
-    // The file is the only copy of the controller's own set: say so.
-    CurrentPrompter().Message(parent, "Unable to write the file\n" + path, kAppTitle,
-                              PromptButtons::Ok, PromptIcon::Stop);
+    // The file was to be the only copy of the controller's own set: say so.
+    const int err = errno;
+    std::string detail = "File: " + path;
+    if (err != 0) detail += std::string("\nReason: ") + std::strerror(err);
+    CurrentPrompter().Message(parent, message, kAppTitle, PromptButtons::Ok, PromptIcon::Stop,
+                              detail);
   }
 }
 
