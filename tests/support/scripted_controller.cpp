@@ -78,7 +78,7 @@ std::string ScriptedController::BeamPayload(int n, const std::vector<int>& broke
 void ScriptedController::Send(ScriptedPort& port, const char* data, int count) {
   if (mute) return;
   if (truncate_replies >= 0) count = std::min(count, truncate_replies);
-  port.QueueReply(data, count, reply_delay_ms, baud);
+  port.QueueBytes(data, count, reply_delay_ms, baud);
 }
 
 void ScriptedController::OnWrite(ScriptedPort& port, const char* d, int n, long rate) {

@@ -37,10 +37,10 @@ void ScriptedPort::Log(EventKind kind, uint32_t tick, int requested, int moved, 
 }
 
 void ScriptedPort::QueueReply(std::string_view data, uint32_t delay_ms, long sent_at_baud) {
-  QueueReply(data.data(), static_cast<int>(data.size()), delay_ms, sent_at_baud);
+  QueueBytes(data.data(), static_cast<int>(data.size()), delay_ms, sent_at_baud);
 }
 
-void ScriptedPort::QueueReply(const char* data, int count, uint32_t delay_ms, long sent_at_baud) {
+void ScriptedPort::QueueBytes(const char* data, int count, uint32_t delay_ms, long sent_at_baud) {
   if (data == nullptr || count <= 0) return;
   const uint32_t now = TickCount();
   uint32_t start = now + delay_ms;

@@ -94,7 +94,7 @@ class ScriptedPort : public RS232 {
   // on, the bytes trickle in at the rate they were sent at. Bytes beyond the
   // ring's capacity are lost and counted as an overrun.
   void QueueReply(std::string_view data, uint32_t delay_ms = 0, long sent_at_baud = 0);
-  void QueueReply(const char* data, int count, uint32_t delay_ms = 0, long sent_at_baud = 0);
+  void QueueBytes(const char* data, int count, uint32_t delay_ms = 0, long sent_at_baud = 0);
   // Bytes received and not yet read (readable now or later).
   int Pending() const { return rx_count_; }
   // Bytes readable now.
