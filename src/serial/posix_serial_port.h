@@ -3,8 +3,12 @@
 // adapter or a pseudo-terminal). Constructed means opened: check
 // ErrorStatus() afterwards.
 
+#include <termios.h>
+
+#include <cstdint>
 #include <string>
 
+#include "serial/line_error_flags.h"
 #include "serial/rs232.h"
 
 namespace kelvt {
@@ -49,14 +53,30 @@ class PosixSerialPort : public RS232 {
   static constexpr int kReadTimeoutMs = 95;
   static constexpr int kWriteTimeoutMs = 200;
 
+  // The port's error code for a failure number of the system: a missing
+  // device gives -197 "Port not found", a device held by someone else -196
+  // "Port in use", exhausted memory -194, anything else -200 "General Error".
+  static int ErrorForErrno(int err);
+
  private:
+  enum class Outcome { kDone, kTimedOut, kFailed };
+
+  void Open(long baud, int parity, int wordLength, int stopBits, int dtr, int rts, int xonXoff);
+  // Records the system's reason and returns the port's code for it.
+  int Fail(int err);
+  int Apply();
+  // Moves up to `count` bytes within `ms` milliseconds; `moved` tells how many.
+  Outcome Transfer(bool reading, char* buffer, int count, int ms, int* moved);
+  int LineError(int bit, int clear);
+
   std::string device_path_;
   std::string system_reason_;
   int system_errno_ = 0;
   int fd_ = -1;
-  // Further private state is the implementation's.
-  struct Impl;
-  Impl* impl_ = nullptr;
+  termios saved_device_config_{};  // as found when opened; never written back
+  termios device_config_{};        // in force; every apply starts from it
+  LineErrorFlags line_errors_;
+  bool has_counters_ = false;  // the driver keeps line-error counters
 };
 
 }  // namespace kelvt
