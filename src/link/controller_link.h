@@ -4,6 +4,10 @@
 // diagnostics and scans. The link shows no messages: every command returns
 // non-zero for success and 0 for failure (SendEscapeCommand: 0 or the
 // serial error code), and the caller tells the user.
+//
+// The link allocates its two buffers once; no command allocates. All waits
+// (settle delays, read windows) run on the tick source, so tests drive the
+// whole timing with a virtual clock.
 
 #include <cstdint>
 #include <memory>
@@ -25,6 +29,10 @@ inline constexpr char kFs = 0x1C;
 inline constexpr char kCr = 0x0D;
 inline constexpr char kLf = 0x0A;
 
+// What SendEscapeCommand returns for a text it refuses to send (shorter than
+// 2, 100 or more characters, or not beginning with ESC): nothing was sent.
+inline constexpr int kEscapeRefused = kGeneralWarning;
+
 struct SyncReply {
   char controller_id = 0;
   char aux = 0;
@@ -41,14 +49,26 @@ class ControllerLink {
   ControllerLink(const ControllerLink&) = delete;
   ControllerLink& operator=(const ControllerLink&) = delete;
 
+  // Finds the controller: wakes it at each rate once, from the last rate
+  // that worked, in the order 9600, 19200, 38400. 1 when it answered.
   int Synchronize(SyncReply& reply);
+  // Switches the port to BaudRateTable[index] without talking; 0..2 only.
   int SelectBaudIndex(int index);
   int SendWakeByte();
   int OutputPsf(PsfImage& psf);
   int InputPsf(PsfImage& psf);
+  // Sends the caller's 21-byte frame (byte 1 becomes the controller's
+  // letter) and overwrites it with the 21-byte reply.
   int ExchangeFrame21(char* frame);
+  // Sends a NUL-terminated text beginning with ESC (2..99 characters) without
+  // a wake-up and overwrites its first 21 bytes with the reply: `text` must
+  // point to at least 21 writable bytes. 0 on success, else the serial code
+  // (kEscapeRefused when the text was refused and nothing was sent).
   int SendEscapeCommand(char* text);
+  // Reads the diagnostics (15..111 bytes) into `diag`.
   int InputDiagnostics(DiagnosticRecord& diag);
+  // One scan into `scan`, at the rate and letter of the last wake-up; up to
+  // three tries, but only an incomplete exchange is tried again.
   int Scan(ScanRecord& scan);
 
   void BuildPsfRequest(char id);
@@ -62,6 +82,9 @@ class ControllerLink {
   const char* TxBuffer() const { return tx_buffer.get(); }
 
  private:
+  int WriteTx(int count);
+  int ReadRx(int count, long timeoutMs);
+
   std::unique_ptr<RS232> port;
   std::unique_ptr<char[]> rx_buffer;
   std::unique_ptr<char[]> tx_buffer;

@@ -25,7 +25,17 @@ class DiagnosticRecord {
   DiagnosticRecord() = default;
 
   // 1 when the reply is complete and well framed, else 0. Never reads at or
-  // past `count` bytes of `reply`.
+  // past `count` bytes of `reply`: bytes beyond it count as NUL.
+  //
+  // At most kMaxBoards boards of each kind are kept; further boards of that
+  // kind are not stored (dropped_boards counts them) but the walk goes on
+  // through them, and their channels and error codes still count, so the
+  // part number and date code are found, total_channels is the curtain's and
+  // a fault on a board beyond the capacity still shows in the state.
+  //
+  // A kind without any board counts as faulty for the state: a curtain with
+  // a bar missing is never Operational (the dialog shows "Sensor Not
+  // Responding" for it anyway, and alignment refuses to run).
   int Decode(const char* reply, int count);
 
   const char* SystemStateName() const;
@@ -42,6 +52,7 @@ class DiagnosticRecord {
   char date_code[5] = {};
   bool emitter_error = false;   // some emitter board reported an error
   bool receiver_error = false;  // some receiver board reported an error
+  int dropped_boards = 0;       // boards listed beyond the capacity of their kind
 };
 
 // Names of the system states, indexed by SystemState.

@@ -17,7 +17,9 @@ class ScanRecord {
   ScanRecord& operator=(const ScanRecord&) = delete;
 
   // 1 when `count` equals the expected length and the frame is FS ... LF;
-  // the reply is then copied. 0 leaves the stored reply unchanged.
+  // the reply is then copied. 0 leaves the stored reply unchanged. Reads at
+  // most `count` bytes; a record whose buffer cannot hold its expected length
+  // (after CopyLength and friends) accepts nothing.
   virtual int Decode(const char* reply, int count);
 
   int ExpectedLength() const { return expected_length; }
@@ -25,8 +27,12 @@ class ScanRecord {
   const char* Reply() const { return reply.get(); }
 
  protected:
+  // Replaces the buffer by a zeroed one of `length` bytes.
+  void Allocate(int length);
+
   std::unique_ptr<char[]> reply;
   int expected_length = 0;
+  int reply_size = 0;  // bytes the buffer holds
 };
 
 class MeasurementValues : public ScanRecord {
@@ -63,8 +69,11 @@ struct BeamStatistics {
 
 class BeamScan : public ScanRecord {
  public:
+  // A negative n counts as 0 beams.
   explicit BeamScan(int n);
+  // 1 broken, 0 made; 0 for an index outside 0..n-1.
   virtual int BeamState(int index) const = 0;
+  // Recounts the statistics from BeamState of every beam.
   void ComputeStatistics();
   int SameChannelCount(const BeamScan& other) const { return channel_count == other.channel_count; }
   void CopySummary(const BeamScan& other);
@@ -85,7 +94,9 @@ class BeamBitmapScan : public BeamScan {
   void Assign(const BeamBitmapScan& other);
 };
 
-// Reply length of a beam map for n beams.
+// Reply length of a beam map for n beams: FS, id, one bit per beam rounded
+// up to whole bytes, LF. For a multiple of 8 this is n / 8 + 3; a partial last
+// byte gets a byte of its own, so no beam's state is ever read from the LF.
 int BeamReplyLength(int n);
 
 }  // namespace kelvt

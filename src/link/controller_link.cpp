@@ -1,0 +1,159 @@
+#include "link/controller_link.h"
+
+#include <cstring>
+
+#include "platform/tick.h"
+#include "psf/psf_image.h"
+
+namespace kelvt {
+namespace {
+
+constexpr char kPsfInputLetter = 'D';
+constexpr char kPsfAckLetter = 'J';
+
+// Reply windows and settle delays of the protocol (milliseconds).
+constexpr long kWakeWindowMs = 200;
+constexpr unsigned kPsfSettleMs = 200;
+constexpr long kPsfAckWindowMs = 250;
+constexpr long kPsfReplyWindowMs = 1000;
+constexpr unsigned kFrame21SettleMs = 100;
+constexpr long kFrame21WindowMs = 1000;
+constexpr unsigned kEscapeSettleMs = 200;
+constexpr long kEscapeWindowMs = 2500;
+
+constexpr int kFrame21Size = 21;
+constexpr int kMaxEscapeText = 100;  // texts of this length or longer are refused
+constexpr int kPsfTries = 3;
+
+}  // namespace
+
+ControllerLink::ControllerLink(RS232* p)
+    : port(p), rx_buffer(new char[kRxSize]()), tx_buffer(new char[kTxSize]()) {}
+
+ControllerLink::~ControllerLink() = default;
+
+void ControllerLink::ZeroFill(char* buffer, int length) {
+  if (buffer == nullptr || length <= 0) return;
+  std::memset(buffer, 0, static_cast<size_t>(length));
+}
+
+int ControllerLink::WriteTx(int count) {
+  return port->Write(tx_buffer.get(), count, 0, nullptr);
+}
+
+int ControllerLink::ReadRx(int count, long timeoutMs) {
+  return port->Read(rx_buffer.get(), count, timeoutMs);
+}
+
+int ControllerLink::SendWakeByte() {
+  if (!port) return 0;
+  return port->Write(static_cast<unsigned char>(kWake), 0) == 0 ? 1 : 0;
+}
+
+int ControllerLink::Synchronize(SyncReply& reply) {
+  if (!port) return 0;
+  port->ClearRxBuffer();
+  int i = baud_index;
+  do {
+    if (port->SetLineParameters(BaudRateTable[i], -1, -1, -1) != 0) return 0;
+    if (!SendWakeByte()) return 0;
+    // Asks for more than ever comes, so this gathers the whole window.
+    const int result = ReadRx(kRxSize, kWakeWindowMs);
+    if (result != 0 && result != kTimeout) return 0;
+    uint32_t n = port->ByteCount();
+    if (n > static_cast<uint32_t>(kRxSize)) n = kRxSize;
+    // Only the last four bytes count: noise or an echo may come first.
+    if (n >= 4) {
+      const char* tail = rx_buffer.get() + (n - 4);
+      if (tail[0] == kFs && tail[3] == kLf) {
+        reply.controller_id = tail[1];
+        reply.aux = tail[2];
+        baud_index = i;
+        controller_id = tail[1];
+        return 1;
+      }
+    }
+    i = i == 2 ? 0 : i + 1;
+  } while (i != baud_index);
+  return 0;
+}
+
+int ControllerLink::SelectBaudIndex(int index) {
+  if (!port || index < 0 || index > 2) return 0;
+  if (index == baud_index) return 1;
+  if (port->SetLineParameters(BaudRateTable[index], -1, -1, -1) != 0) return 0;
+  baud_index = index;
+  return 1;
+}
+
+int ControllerLink::OutputPsf(PsfImage& psf) {
+  if (!port) return 0;
+  for (int attempt = 0; attempt < kPsfTries; ++attempt) {
+    SyncReply sync;
+    if (!Synchronize(sync)) continue;
+    ZeroFill(tx_buffer.get(), kTxSize);
+    psf.BuildOutputFrame(tx_buffer.get(), sync.controller_id);
+    if (WriteTx(kPsfFrameSize) != 0) continue;
+    BusyWait(kPsfSettleMs);
+    if (ReadRx(4, kPsfAckWindowMs) != 0) continue;
+    const char* ack = rx_buffer.get();
+    if (ack[0] == kFs && ack[2] == kPsfAckLetter && ack[3] == kCr) {
+      controller_id = ack[1];
+      return 1;
+    }
+  }
+  return 0;
+}
+
+void ControllerLink::BuildPsfRequest(char id) {
+  ZeroFill(tx_buffer.get(), kTxSize);
+  char* tx = tx_buffer.get();
+  tx[0] = kEsc;
+  tx[1] = id;
+  tx[2] = kPsfInputLetter;
+  tx[3] = kCr;
+}
+
+int ControllerLink::InputPsf(PsfImage& psf) {
+  if (!port) return 0;
+  SyncReply sync;
+  if (!Synchronize(sync)) return 0;
+  BuildPsfRequest(sync.controller_id);
+  if (WriteTx(4) != 0) return 0;
+  BusyWait(kPsfSettleMs);
+  if (ReadRx(kPsfFrameSize, kPsfReplyWindowMs) != 0) return 0;
+  return psf.FromControllerReply(rx_buffer.get()) ? 1 : 0;
+}
+
+int ControllerLink::ExchangeFrame21(char* frame) {
+  if (!port || frame == nullptr) return 0;
+  SyncReply sync;
+  if (!Synchronize(sync)) return 0;
+  frame[1] = sync.controller_id;
+  std::memcpy(tx_buffer.get(), frame, kFrame21Size);
+  if (WriteTx(kFrame21Size) != 0) return 0;
+  BusyWait(kFrame21SettleMs);
+  if (ReadRx(kFrame21Size, kFrame21WindowMs) != 0) return 0;
+  std::memcpy(frame, rx_buffer.get(), kFrame21Size);
+  return 1;
+}
+
+int ControllerLink::SendEscapeCommand(char* text) {
+  if (text == nullptr) return kEscapeRefused;
+  // Never look further than the longest text that could be accepted.
+  const size_t len = strnlen(text, kMaxEscapeText);
+  if (len < 2 || len >= static_cast<size_t>(kMaxEscapeText) || text[0] != kEsc) {
+    return kEscapeRefused;
+  }
+  if (!port) return kPortNotOpened;
+  std::memcpy(tx_buffer.get(), text, len);
+  int result = WriteTx(static_cast<int>(len));
+  if (result != 0) return result;
+  BusyWait(kEscapeSettleMs);
+  result = ReadRx(kFrame21Size, kEscapeWindowMs);
+  if (result != 0) return result;
+  std::memcpy(text, rx_buffer.get(), kFrame21Size);
+  return 0;
+}
+
+}  // namespace kelvt
