@@ -19,9 +19,6 @@ bool PairsWithVhs(const char* mode) {
   return SameText(mode, "FBB") || SameText(mode, "LBB") || SameText(mode, "ALL");
 }
 
-constexpr unsigned kOutputAndAnalogGroups =
-    kGroupOutput1 | kGroupOutput2 | kGroupAnalog1 | kGroupAnalog2;
-
 // Re-checks every output after a measurement mode changed, silently.
 void RecheckOutputs(PsfRecord& r, RuleResult& result) {
   char mode[sizeof r.out1_mode];
@@ -154,7 +151,7 @@ RuleResult CheckExecuteModes(const PsfRecord& r) {
   }
   if (message != nullptr) {
     result.message = message;
-    result.caption = kAppTitle;
+    result.caption = kExecuteModesCaption;
     result.allowed = false;
   }
   return Finish(r, result);

@@ -32,7 +32,7 @@ namespace kelvt {
 
 // Captions of the rules' message boxes.
 inline constexpr char kRuleCaption[] = "Kelvo-Tarn 2.0";  // editing rules
-inline constexpr char kAppTitle[] = "Kelvo-Tarn";         // CheckExecuteModes
+inline constexpr char kExecuteModesCaption[] = "Kelvo-Tarn";  // CheckExecuteModes (application title)
 
 // Messages, exactly as the user sees them.
 inline constexpr char kMsgIdenticalModes[] = "Cannot Have Identical Measurement Modes";
@@ -143,7 +143,7 @@ FieldStates ComputeFieldStates(const PsfRecord& r);
 RuleResult SelectMeasurement1(PsfRecord& r, const char* name);
 RuleResult SelectMeasurement2(PsfRecord& r, const char* name);
 
-// Before a trial run only. `allowed` false with a message (caption kAppTitle)
+// Before a trial run only. `allowed` false with a message (caption kExecuteModesCaption)
 // when the modes cannot be run.
 RuleResult CheckExecuteModes(const PsfRecord& r);
 
