@@ -1,0 +1,445 @@
+// The alignment command end to end against a scripted controller: the
+// preparation and its failures, the scan loop, the range list and summary,
+// the curtain picture, and the restore of the controller's own set.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/active_dialog.h"
+#include "platform/tick.h"
+#include "support/scripted_controller.h"
+#include "support/scripted_port.h"
+#include "tools/alignment_dlg.h"
+#include "tools/alignment_operation.h"
+#include "tools/curtain_view.h"
+#include "tools/spreadsheet.h"
+#include "ui/support/scripted_prompter.h"
+
+namespace kelvt {
+namespace {
+
+using test::DiagBoard;
+using test::ScriptedController;
+using test::ScriptedPort;
+
+// Runs `step` once a modal dialog of type T is up; gives up with the guard.
+template <typename T>
+class WhenModal {
+ public:
+  explicit WhenModal(std::function<void(T*)> step) : step_(std::move(step)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+        timer_.stop();
+        ++opened;
+        step_(dialog);
+      }
+    });
+    timer_.start(2);
+  }
+  int opened = 0;
+
+ private:
+  QTimer timer_;
+  std::function<void(T*)> step_;
+};
+
+// Calls `step` at every event-loop turn until it returns true, for as long
+// as `owner` lives (the steps use the caller's locals).
+void Repeat(QObject* owner, std::function<bool()> step) {
+  QTimer::singleShot(0, owner, [owner, step] {
+    if (!step()) Repeat(owner, step);
+  });
+}
+
+void SetCheckSum(char* psf) {
+  PsfImage image;
+  image.FromBytes(psf, 0);
+  image.UpdateCheckSum();
+  std::memcpy(psf, image.Data(), kPsfSize);
+}
+
+std::vector<DiagBoard> Boards16() { return {{'E', '1', 'G', '0'}, {'E', '2', 'G', '0'},
+                                            {'R', '1', 'G', '0'}, {'R', '2', 'G', '0'}}; }
+
+std::vector<std::string> GridRows(const CSpreadSheet* grid) {
+  std::vector<std::string> rows;
+  for (long r = 1; r <= grid->GetRowCount(); ++r) {
+    const QString a = grid->CellText(r, 1);
+    const QString b = grid->CellText(r, 2);
+    if (a.isEmpty() && b.isEmpty()) continue;
+    rows.push_back((a + "|" + b).toStdString());
+  }
+  return rows;
+}
+
+class AlignmentTest : public ::testing::Test {
+ protected:
+  AlignmentTest() : scope_(&ticks_) {
+    InstallQtIdleHook();
+    controller_.scan_payload = ScriptedController::BeamPayload(8, {2});  // the default 8 beams
+    // A set that differs from the alignment set in every field it changes.
+    controller_.psf[2] = 'j';
+    controller_.psf[3] = 'A';
+    controller_.psf[4] = 'D';
+    controller_.psf[6] = 'b';
+    controller_.psf[64] = 'g';
+    SetCheckSum(controller_.psf);
+    std::memcpy(original_, controller_.psf, kPsfSize);
+    Operation::SetPortFactory([this](int port_number, long baud) {
+      auto port = std::make_unique<ScriptedPort>(port_number, baud);
+      controller_.Attach(*port);
+      port_ = port.get();
+      return std::unique_ptr<RS232>(std::move(port));
+    });
+  }
+  ~AlignmentTest() override { Operation::SetPortFactory({}); }
+
+  std::string Held() const { return std::string(controller_.psf, kPsfSize); }
+  std::string Original() const { return std::string(original_, kPsfSize); }
+
+  // Runs the alignment command; `in_dialog` works the dialog, then Exit.
+  int RunAlignment(const std::function<void(CAlignmentDlg*)>& in_dialog) {
+    WhenModal<CAlignmentDlg> driver([&](CAlignmentDlg* dialog) {
+      cursor_at_open_ = QApplication::overrideCursor() != nullptr;
+      wait_cursors_at_open_ = WaitCursor::ActiveCount();
+      held_while_open_ = Held();
+      in_dialog(dialog);
+      dialog->ExitButton()->click();
+    });
+    AlignmentOperation operation(nullptr, 2, 9600);
+    const int result = operation.Run();
+    dialogs_opened_ = driver.opened;
+    return result;
+  }
+
+  // Run with Stop clicked at the loop's first chance: one scan.
+  static void RunOnce(CAlignmentDlg* dialog) {
+    QTimer::singleShot(0, dialog->StopButton(), &QPushButton::click);
+    dialog->RunButton()->click();
+  }
+
+  VirtualTickSource ticks_{5000};
+  ScopedTickSource scope_;
+  ScriptedController controller_;
+  ScriptedPort* port_ = nullptr;
+  ScriptedPrompter prompter_;
+  char original_[kPsfSize];
+  bool cursor_at_open_ = true;
+  int wait_cursors_at_open_ = -1;
+  int dialogs_opened_ = 0;
+  std::string held_while_open_;
+};
+
+struct PrepareFailure {
+  const char* name;
+  const char* message;
+  void (*arrange)(ScriptedController&);
+};
+
+class AlignmentFailureTest : public AlignmentTest,
+                             public ::testing::WithParamInterface<PrepareFailure> {};
+
+TEST_P(AlignmentFailureTest, ReportsAndLeavesTheControllerAlone) {
+  const PrepareFailure& c = GetParam();
+  c.arrange(controller_);
+  std::vector<int> wait_cursors;
+  prompter_.OnMessage([&](const RecordedMessage&) { wait_cursors.push_back(WaitCursor::ActiveCount()); });
+  EXPECT_EQ(RunAlignment([](CAlignmentDlg*) {}), 0);
+  EXPECT_EQ(dialogs_opened_, 0);
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  const RecordedMessage& m = prompter_.messages[0];
+  EXPECT_EQ(m.text, c.message);
+  EXPECT_EQ(m.caption, "Kelvo-Tarn");
+  EXPECT_EQ(m.icon, PromptIcon::Stop);
+  EXPECT_EQ(m.buttons, PromptButtons::Ok);
+  EXPECT_EQ(wait_cursors, std::vector<int>{0});  // the wait cursor went before the box
+  EXPECT_EQ(controller_.psf_writes, 0);           // the alignment set never arrived
+  EXPECT_EQ(Held(), Original());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Preparation, AlignmentFailureTest,
+    ::testing::Values(
+        PrepareFailure{"NoDiagnostics", "Unable to input Diagnostics.",
+                       [](ScriptedController& c) { c.diagnostics.clear(); }},
+        PrepareFailure{"NotOperational",
+                       "Alignment cannot be executed because the device is not in an operational state.",
+                       [](ScriptedController& c) {
+                         c.diagnostics = ScriptedController::DiagnosticsReply(
+                             'A', {{'E', '1', 'G', '0'}, {'R', '1', 'G', '5'}});
+                       }},
+        PrepareFailure{"PsfNotRead", "Unable to input psf.",
+                       [](ScriptedController& c) {
+                         c.intercept = [](ScriptedController&, ScriptedPort&, const char* d, int n) {
+                           return n == 4 && d[0] == 0x1B && d[2] == 'D';
+                         };
+                       }},
+        PrepareFailure{"AlignmentSetRefused", "Unable to output psf.",
+                       [](ScriptedController& c) { c.accept_psf = false; }}),
+    [](const ::testing::TestParamInfo<PrepareFailure>& info) { return std::string(info.param.name); });
+
+TEST_F(AlignmentTest, RefusedAlignmentSetIsNotFollowedByARestore) {
+  controller_.accept_psf = false;
+  RunAlignment([](CAlignmentDlg*) {});
+  EXPECT_EQ(controller_.psf_rejected, 3);  // three tries of the alignment set, nothing after
+}
+
+TEST_F(AlignmentTest, SendsTheAlignmentSetOpensTheDialogAndPutsTheOriginalBack) {
+  controller_.diagnostics = ScriptedController::DiagnosticsReply('A', Boards16());
+  int channel_count = -1;
+  EXPECT_EQ(RunAlignment([&](CAlignmentDlg* d) { channel_count = d->ChannelCount(); }), 1);
+  ASSERT_EQ(dialogs_opened_, 1);
+  EXPECT_EQ(channel_count, 32);  // 64 channels over both bars
+  EXPECT_FALSE(cursor_at_open_);
+  EXPECT_EQ(wait_cursors_at_open_, 0);
+  // What the controller held while the dialog was open: the alignment set.
+  const std::string& sent = held_while_open_;
+  ASSERT_EQ(sent.size(), static_cast<size_t>(kPsfSize));
+  EXPECT_EQ(sent[2], 'a');
+  EXPECT_EQ(sent[3], 'I');
+  EXPECT_EQ(sent[4], 'K');
+  EXPECT_EQ(sent[6], 'c');
+  EXPECT_EQ(sent[64], 'c');
+  for (int i : {0, 1, 5, 7, 40, 63, 65, 66, 71, 75}) EXPECT_EQ(sent[i], original_[i]) << "byte " << i;
+  char sum[6];
+  std::snprintf(sum, sizeof sum, "%05ld", PsfCheckSum(sent.data()));
+  EXPECT_EQ(sent.substr(76, 5), sum);
+  // After Exit the framework sent the saved set back.
+  EXPECT_EQ(controller_.psf_writes, 2);
+  EXPECT_EQ(Held(), Original());
+  EXPECT_TRUE(prompter_.messages.empty());
+}
+
+TEST_F(AlignmentTest, RangeListAndSummaryFollowTheFilter) {
+  controller_.diagnostics = ScriptedController::DiagnosticsReply(
+      'A', {{'E', '1', 'G', '0'}, {'R', '1', 'G', '0'}});  // 16 beams
+  controller_.scan_payload = ScriptedController::BeamPayload(16, {3, 4, 5});
+  RunAlignment([&](CAlignmentDlg* d) {
+    // Before any scan a filter only changes the selection.
+    d->BothButton()->click();
+    EXPECT_TRUE(GridRows(d->RangeGrid()).empty());
+    EXPECT_EQ(d->DisplayRewrites(), 0);
+    d->BrokenButton()->click();
+
+    RunOnce(d);
+    EXPECT_EQ(GridRows(d->RangeGrid()), std::vector<std::string>{"4 - 6|Broken"});
+    const CSpreadSheet* s = d->SummaryGrid();
+    const char* expected[3][3] = {{"Total", "3", "13"}, {"First", "4", "1"}, {"Last", "6", "16"}};
+    for (int r = 0; r < 3; ++r) {
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(s->CellText(r + 1, c + 1).toStdString(), expected[r][c]);
+    }
+    EXPECT_EQ(s->HeaderText(2).toStdString(), "Broken");
+    EXPECT_EQ(d->RangeGrid()->HeaderText(2).toStdString(), "Status");
+
+    // Idle filter changes rebuild from the last scan without the controller.
+    const int scans = controller_.scans;
+    const uint32_t writes = static_cast<uint32_t>(port_->Written().size());
+    d->BothButton()->click();
+    EXPECT_EQ(GridRows(d->RangeGrid()),
+              (std::vector<std::string>{"1 - 3|Made", "4 - 6|Broken", "7 - 16|Made"}));
+    d->MadeButton()->click();
+    EXPECT_EQ(GridRows(d->RangeGrid()), (std::vector<std::string>{"1 - 3|Made", "7 - 16|Made"}));
+    EXPECT_EQ(controller_.scans, scans);
+    EXPECT_EQ(port_->Written().size(), writes);
+
+    // A lone broken beam 9 is listed as 10; no broken beam leaves First/Last empty.
+    controller_.scan_payload = ScriptedController::BeamPayload(16, {9});
+    d->BrokenButton()->click();
+    RunOnce(d);
+    EXPECT_EQ(GridRows(d->RangeGrid()), std::vector<std::string>{"10|Broken"});
+    controller_.scan_payload = ScriptedController::BeamPayload(16, {});
+    RunOnce(d);
+    EXPECT_TRUE(GridRows(d->RangeGrid()).empty());
+    EXPECT_EQ(s->CellText(1, 2).toStdString(), "0");
+    EXPECT_EQ(s->CellText(2, 2).toStdString(), "");
+    EXPECT_EQ(s->CellText(3, 2).toStdString(), "");
+    EXPECT_EQ(s->CellText(3, 3).toStdString(), "16");
+  });
+}
+
+TEST_F(AlignmentTest, SameBeamMapOnASecondRunRedrawsNothing) {
+  controller_.diagnostics = ScriptedController::DiagnosticsReply(
+      'A', {{'E', '1', 'G', '0'}, {'R', '1', 'G', '0'}});
+  controller_.scan_payload = ScriptedController::BeamPayload(16, {0, 15});
+  RunAlignment([&](CAlignmentDlg* d) {
+    RunOnce(d);
+    ASSERT_EQ(d->ScansDone(), 1);
+    EXPECT_EQ(d->DisplayRewrites(), 1);
+    EXPECT_EQ(d->Curtain()->RepaintRequests(), 1);
+    RunOnce(d);
+    RunOnce(d);
+    EXPECT_EQ(d->ScansDone(), 3);
+    EXPECT_EQ(d->DisplayRewrites(), 1);
+    EXPECT_EQ(d->Curtain()->RepaintRequests(), 1);
+    // A filter change redraws the list but not the picture.
+    d->BothButton()->click();
+    EXPECT_EQ(d->DisplayRewrites(), 2);
+    RunOnce(d);
+    EXPECT_EQ(d->DisplayRewrites(), 2);
+    EXPECT_EQ(d->Curtain()->RepaintRequests(), 1);
+    // A changed beam redraws both.
+    controller_.scan_payload = ScriptedController::BeamPayload(16, {0});
+    RunOnce(d);
+    EXPECT_EQ(d->DisplayRewrites(), 3);
+    EXPECT_EQ(d->Curtain()->RepaintRequests(), 2);
+    EXPECT_EQ(d->Curtain()->ShownState(15), 0);
+    EXPECT_EQ(d->Curtain()->ShownState(0), 1);
+  });
+}
+
+TEST_F(AlignmentTest, StopEndsTheLoopAndRestoresTheButtons) {
+  RunAlignment([&](CAlignmentDlg* d) {
+    QObject owner;
+    bool states_ok = false;
+    QWidget* active = nullptr;
+    Repeat(&owner, [&] {
+      if (controller_.scans < 5) return false;
+      active = ActiveDialogWindow();
+      states_ok = !d->RunButton()->isEnabled() && !d->ExitButton()->isEnabled() &&
+                  d->StopButton()->isEnabled() && d->Running();
+      d->StopButton()->click();
+      return true;
+    });
+    d->RunButton()->click();  // returns when the loop has ended
+    EXPECT_TRUE(states_ok);
+    EXPECT_EQ(active, d);
+    EXPECT_FALSE(d->Running());
+    EXPECT_GE(d->ScansDone(), 5);
+    EXPECT_LE(d->ScansDone(), 6);  // the scan in progress completes, no more
+    EXPECT_EQ(ActiveDialogWindow(), nullptr);
+    EXPECT_TRUE(d->RunButton()->isEnabled());
+    EXPECT_TRUE(d->ExitButton()->isEnabled());
+    EXPECT_FALSE(d->StopButton()->isEnabled());
+    EXPECT_EQ(d->focusWidget(), d->RunButton());
+  });
+  EXPECT_EQ(Held(), Original());
+}
+
+TEST_F(AlignmentTest, ScanFailureEndsTheLoopButNotTheDialog) {
+  controller_.diagnostics = ScriptedController::DiagnosticsReply(
+      'A', {{'E', '1', 'G', '0'}, {'R', '1', 'G', '0'}});
+  controller_.scan_payload = ScriptedController::BeamPayload(16, {7, 8});
+  controller_.intercept = [](ScriptedController& c, ScriptedPort&, const char* d, int n) {
+    if (n == 3 && d[2] == 'S' && c.scans >= 3) {
+      ++c.scans;
+      return true;  // heard, never answered
+    }
+    return false;
+  };
+  bool visible_after = false;
+  RunAlignment([&](CAlignmentDlg* d) {
+    d->RunButton()->click();
+    EXPECT_FALSE(d->Running());
+    EXPECT_EQ(d->ScansDone(), 3);
+    visible_after = d->isVisible();
+    EXPECT_EQ(GridRows(d->RangeGrid()), std::vector<std::string>{"8 - 9|Broken"});
+    EXPECT_TRUE(d->RunButton()->isEnabled());
+    EXPECT_TRUE(d->ExitButton()->isEnabled());
+    ASSERT_EQ(prompter_.messages.size(), 1u);
+    EXPECT_EQ(prompter_.messages[0].text, "Unable to Input Scan.");
+    EXPECT_EQ(prompter_.messages[0].caption, "Kelvo-Tarn");
+    EXPECT_EQ(prompter_.messages[0].icon, PromptIcon::Stop);
+    EXPECT_EQ(prompter_.messages[0].parent, d);
+  });
+  EXPECT_TRUE(visible_after);
+  EXPECT_EQ(controller_.scans, 3 + 3);  // three tries of the failing scan
+  EXPECT_EQ(Held(), Original());        // the restore still ran
+}
+
+TEST_F(AlignmentTest, CannotBeClosedWhileTheLoopRuns) {
+  RunAlignment([&](CAlignmentDlg* d) {
+    QObject owner;
+    bool open_after_close = false;
+    bool open_after_escape = false;
+    Repeat(&owner, [&] {
+      if (controller_.scans < 2) return false;
+      d->reject();
+      d->close();
+      open_after_close = d->isVisible() && d->Running();
+      QTest::keyClick(d, Qt::Key_Escape);
+      open_after_escape = d->isVisible();
+      return true;
+    });
+    d->RunButton()->click();
+    EXPECT_TRUE(open_after_close);
+    EXPECT_TRUE(open_after_escape);
+    EXPECT_FALSE(d->Running());  // the refused close stopped the loop
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_EQ(d->result(), 0);
+  });
+  EXPECT_EQ(dialogs_opened_, 1);
+}
+
+TEST_F(AlignmentTest, FilterChosenDuringTheLoopShowsAtTheNextScan) {
+  controller_.diagnostics = ScriptedController::DiagnosticsReply(
+      'A', {{'E', '1', 'G', '0'}, {'R', '1', 'G', '0'}});
+  controller_.scan_payload = ScriptedController::BeamPayload(16, {3, 4, 5});
+  RunAlignment([&](CAlignmentDlg* d) {
+    QObject owner;
+    std::vector<std::string> rows_at_click;
+    Repeat(&owner, [&] {
+      if (controller_.scans < 2) return false;
+      d->BothButton()->click();
+      rows_at_click = GridRows(d->RangeGrid());
+      Repeat(&owner, [&] {
+        if (controller_.scans < 4) return false;
+        d->StopButton()->click();
+        return true;
+      });
+      return true;
+    });
+    d->RunButton()->click();
+    EXPECT_EQ(rows_at_click, std::vector<std::string>{"4 - 6|Broken"});  // untouched mid-scan
+    EXPECT_EQ(GridRows(d->RangeGrid()),
+              (std::vector<std::string>{"1 - 3|Made", "4 - 6|Broken", "7 - 16|Made"}));
+    EXPECT_EQ(d->DisplayRewrites(), 2);
+  });
+}
+
+TEST_F(AlignmentTest, CurtainShowsEachBeamInItsColour) {
+  controller_.diagnostics = ScriptedController::DiagnosticsReply('A', Boards16());
+  std::vector<int> broken = {0, 1, 2, 9, 17, 18, 31};
+  controller_.scan_payload = ScriptedController::BeamPayload(32, broken);
+  RunAlignment([&](CAlignmentDlg* d) {
+    d->BothButton()->click();
+    RunOnce(d);
+    CurtainView* curtain = d->Curtain();
+    ASSERT_EQ(curtain->BeamCount(), 32);
+    const QImage picture = curtain->grab().toImage();
+    for (int beam = 0; beam < 32; ++beam) {
+      const bool is_broken = std::find(broken.begin(), broken.end(), beam) != broken.end();
+      EXPECT_EQ(curtain->ShownState(beam), is_broken ? 1 : 0) << beam;
+      const QRect cell = curtain->CellRect(beam);
+      ASSERT_TRUE(picture.rect().contains(cell)) << beam;
+      // Broken cells are red (hatched darker red), made ones green.
+      const QColor c = picture.pixelColor(cell.center());
+      if (is_broken) {
+        EXPECT_GT(c.red(), c.green() * 2) << "beam " << beam;
+      } else {
+        EXPECT_GT(c.green(), c.red()) << "beam " << beam;
+      }
+    }
+    // Cells tile the bar in beam order, beam 1 at the top.
+    for (int beam = 1; beam < 32; ++beam) {
+      EXPECT_EQ(curtain->CellRect(beam).top(), curtain->CellRect(beam - 1).bottom() + 1);
+    }
+    const QString dir = QStringLiteral(KELVT_SCREENSHOT_DIR);
+    QDir().mkpath(dir);
+    EXPECT_TRUE(d->grab().save(dir + "/alignment_dialog.png"));
+  });
+}
+
+}  // namespace
+}  // namespace kelvt
