@@ -8,13 +8,9 @@
 
 #include "app/prompter.h"
 #include "platform/tick.h"
+#include "psf/psf_file.h"
 #include "psf/psf_record.h"
 #include "serial/posix_serial_port.h"
-
-#if __has_include("psf/psf_file.h")
-#include "psf/psf_file.h"
-#define KELVT_HAVE_PSF_WRITER 1
-#endif
 
 namespace kelvt {
 namespace {
@@ -113,19 +109,12 @@ void Operation::SavePsfToFile(PsfImage& psf) {
   std::string path;
   if (!CurrentPrompter().SavePsfFile(parent, path)) return;
   errno = 0;
-#ifdef KELVT_HAVE_PSF_WRITER
-  const bool written = WritePsfFile(record, path.c_str()) != 0;
-  const char* message = kPsfWriteFailedMessage;
-#else
-  const bool written = false;
-  const char* message = "Unable to save the PSF file.";
-#endif
-  if (!written) {
+  if (!WritePsfFile(record, path.c_str())) {
     // The file was to be the only copy of the controller's own set: say so.
     const int err = errno;
     std::string detail = "File: " + path;
     if (err != 0) detail += std::string("\nReason: ") + std::strerror(err);
-    CurrentPrompter().Message(parent, message, kAppTitle, PromptButtons::Ok, PromptIcon::Stop,
+    CurrentPrompter().Message(parent, kPsfWriteFailedMessage, kAppTitle, PromptButtons::Ok, PromptIcon::Stop,
                               detail);
   }
 }

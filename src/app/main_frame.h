@@ -1,0 +1,102 @@
+#pragma once
+// The main window: the menu of operations, the serial-port choice, the
+// status bar, and the settings it reads when created and writes when
+// destroyed.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <map>
+#include <string>
+
+#include "platform/frame_settings.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace kelvt {
+
+class CKelvtView;
+class HelpWindow;
+class LockIndicators;
+
+// Command ids of the menu items.
+enum MenuCommand : int {
+  kCmdAlignment = 32772,
+  kCmdDiagnostics = 32773,
+  kCmdEditPsf = 32774,
+  kCmdSaveSettings = 32778,
+  kCmdPartNumber = 32784,
+  kCmdAbout = 57664,
+  kCmdExit = 57665,
+  kCmdHelpIndex = 57666,
+};
+
+// Command ids of the 24 serial-port items, COM1 first (32790 is not used).
+extern const int kSerialPortCommands[24];
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Creates the menus and the status bar, then reads the settings.
+  explicit CMainFrame(QWidget* parent = nullptr);
+  // Writes the settings (only while save_on_exit is set).
+  ~CMainFrame() override;
+
+  void ReadSettings();
+  void WriteSettings();
+
+  int PortNumber() const { return settings.port_number; }
+  int SaveOnExit() const { return settings.save_on_exit; }
+  int PartNumbersPresent() const { return settings.part_numbers_present; }
+  // The settings file this window reads and writes (and the part-number list lives in).
+  const std::string& SettingsPath() const { return settings_path; }
+
+  // The help file found at start-up; empty leaves Help > Index disabled.
+  void SetHelpFile(const QString& path);
+  const QString& HelpFile() const { return help_file; }
+
+  QAction* Action(int command) const;
+  QAction* SerialPortAction(int index) const { return serial_port_actions[index]; }
+  QMenu* SerialPortMenu() const { return serial_port_menu; }
+  QLabel* MessagePane() const { return message_pane; }
+  LockIndicators* Indicators() const { return indicators; }
+  HelpWindow* Help() const;
+
+ public slots:
+  void OnDiagnostics();
+  void OnAlignment();
+  void OnEditPsf();
+  void OnPartNumber();
+  void OnSerialPort(int index);
+  void OnSaveSettings();
+  void OnHelpIndex();
+  void OnAbout();
+  // Brings every check mark and enable state up to date.
+  void UpdateMenuStates();
+
+ protected:
+  bool event(QEvent* event) override;
+
+ private:
+  QAction* AddCommand(QMenu* menu, int command, const QString& text, const QString& prompt);
+  template <class Op>
+  void RunOperation();
+
+  FrameSettings settings;
+  std::string settings_path;
+  bool settings_written = false;
+  bool operation_running = false;
+  QString help_file;
+
+  CKelvtView* view;
+  QLabel* message_pane;
+  LockIndicators* indicators;
+  QMenu* serial_port_menu;
+  QAction* serial_port_actions[24] = {};
+  std::map<int, QAction*> actions;
+  QPointer<HelpWindow> help_window;
+};
+
+}  // namespace kelvt

@@ -1,0 +1,213 @@
+// The main window's settings across two lifetimes of the window.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <filesystem>
+#include <memory>
+
+#include "app/main_frame.h"
+#include "app/operation.h"
+#include "platform/profile.h"
+#include "serial/device_path.h"
+#include "ui/support/scripted_prompter.h"
+#include "ui/support/ui_test_util.h"
+
+namespace kelvt {
+namespace {
+
+using test::TempConfigHome;
+
+int CheckedPort(const CMainFrame& frame) {
+  int checked = -1;
+  for (int i = 0; i < 24; ++i) {
+    if (frame.SerialPortAction(i)->isChecked()) {
+      EXPECT_EQ(checked, -1) << "two ports checked";
+      checked = i;
+    }
+  }
+  return checked;
+}
+
+TEST(Settings, FirstStartWithoutAFile) {
+  TempConfigHome config;
+  {
+    CMainFrame frame;
+    EXPECT_EQ(CheckedPort(frame), 1) << "COM2";
+    EXPECT_TRUE(frame.Action(kCmdSaveSettings)->isChecked());
+    EXPECT_FALSE(frame.Action(kCmdPartNumber)->isEnabled());
+    EXPECT_EQ(frame.SettingsPath(), config.SettingsPath());
+    EXPECT_FALSE(config.SettingsExist()) << "reading creates nothing";
+  }
+  // Saved on exit with the defaults.
+  EXPECT_EQ(config.ReadSettings(), "[Communication]\nPort=1\n\n[Options]\nSave=1\n");
+}
+
+TEST(Settings, ChosenPortIsSavedAndCheckedOnTheNextStart) {
+  TempConfigHome config;
+  {
+    CMainFrame frame;
+    frame.SerialPortAction(4)->trigger();  // COM5
+  }
+  Profile stored(config.SettingsPath());
+  ASSERT_TRUE(stored.Load());
+  EXPECT_EQ(stored.GetString("Communication", "Port"), "4");
+  EXPECT_EQ(stored.GetString("Options", "Save"), "1");
+  CMainFrame next;
+  EXPECT_EQ(CheckedPort(next), 4);
+  EXPECT_EQ(next.PortNumber(), 4);
+}
+
+TEST(Settings, UncheckingSaveWritesNothing) {
+  TempConfigHome config;
+  const std::string before = "; mine\n[Communication]\nPort=6\n[Options]\nSave=1\n";
+  config.WriteSettings(before);
+  {
+    CMainFrame frame;
+    EXPECT_EQ(CheckedPort(frame), 6);
+    frame.SerialPortAction(2)->trigger();
+    frame.Action(kCmdSaveSettings)->trigger();
+    EXPECT_FALSE(frame.Action(kCmdSaveSettings)->isChecked());
+  }
+  EXPECT_EQ(config.ReadSettings(), before);
+  CMainFrame next;
+  EXPECT_EQ(CheckedPort(next), 6);
+  EXPECT_TRUE(next.Action(kCmdSaveSettings)->isChecked());
+}
+
+TEST(Settings, SaveOffInTheFileStaysOffAndWritesNothing) {
+  TempConfigHome config;
+  config.WriteSettings("[Options]\nSave=0\n");
+  {
+    CMainFrame frame;
+    EXPECT_FALSE(frame.Action(kCmdSaveSettings)->isChecked());
+    frame.SerialPortAction(9)->trigger();
+  }
+  EXPECT_EQ(config.ReadSettings(), "[Options]\nSave=0\n");
+}
+
+TEST(Settings, TurningSaveOnWritesOnExit) {
+  TempConfigHome config;
+  config.WriteSettings("[Options]\nSave=0\n");
+  {
+    CMainFrame frame;
+    frame.Action(kCmdSaveSettings)->trigger();
+    frame.SerialPortAction(9)->trigger();
+  }
+  EXPECT_EQ(config.ReadSettings(), "[Options]\nSave=1\n\n[Communication]\nPort=9\n");
+}
+
+TEST(Settings, SaveValuesOtherThanZeroCountAsSet) {
+  struct Case {
+    const char* text;
+    bool checked;
+  };
+  const Case cases[] = {{"[Options]\nSave=1\n", true},  {"[Options]\nSave=7\n", true},
+                        {"[Options]\nSave=-1\n", true}, {"[Options]\nSave=0\n", false},
+                        {"[options]\nsave=0\n", false}, {"[Options]\nSave=\n", true},
+                        {"[Options]\nSave=x\n", false}};
+  for (const Case& c : cases) {
+    TempConfigHome config;
+    config.WriteSettings(c.text);
+    CMainFrame frame;
+    EXPECT_EQ(frame.Action(kCmdSaveSettings)->isChecked(), c.checked) << c.text;
+  }
+}
+
+TEST(Settings, PartNumberNeedsAtLeastOneEntry) {
+  struct Case {
+    const char* text;
+    bool enabled;
+  };
+  const Case cases[] = {
+      {"[PartNumbers]\nA=123456\n", true},
+      {"[partnumbers]\n; a comment\nfirst = 654321\n", true},
+      {"[PartNumbers]\nA=bad\n", true},  // the dialog judges the values
+      {"[PartNumbers]\n", false},
+      {"[PartNumbers]\n; only a comment\n\n[Options]\nSave=1\n", false},
+      {"[Options]\nSave=1\n", false},
+  };
+  for (const Case& c : cases) {
+    TempConfigHome config;
+    config.WriteSettings(c.text);
+    CMainFrame frame;
+    EXPECT_EQ(frame.Action(kCmdPartNumber)->isEnabled(), c.enabled) << c.text;
+    EXPECT_EQ(frame.PartNumbersPresent(), c.enabled ? 1 : 0);
+  }
+}
+
+TEST(Settings, OutOfRangePortIsKeptAsStored) {
+  struct Case {
+    const char* text;
+    int port;
+  };
+  const Case cases[] = {{"[Communication]\nPort=24\n", 24},
+                        {"[Communication]\nPort=-1\n", -1},
+                        {"[Communication]\nPort=99999\n", 99999},
+                        {"[Communication]\nPort=abc\n", 0},
+                        {"[Communication]\nPort=23\n", 23}};
+  for (const Case& c : cases) {
+    TempConfigHome config;
+    config.WriteSettings(c.text);
+    {
+      CMainFrame frame;
+      EXPECT_EQ(frame.PortNumber(), c.port) << c.text;
+      EXPECT_EQ(CheckedPort(frame), c.port >= 0 && c.port < 24 ? c.port : -1) << c.text;
+    }
+    Profile stored(config.SettingsPath());
+    stored.Load();
+    EXPECT_EQ(stored.GetInt("Communication", "Port", -12345), c.port) << c.text;
+  }
+}
+
+TEST(Settings, WritingKeepsTheRestOfTheFile) {
+  TempConfigHome config;
+  config.WriteSettings(
+      "; site settings\n[Devices]\nCOM3=/dev/ttyUSB0\n\n[PartNumbers]\nA=123456\nB=654321\n"
+      "[Communication]\nport=2\n");
+  {
+    CMainFrame frame;
+    frame.SerialPortAction(5)->trigger();
+  }
+  EXPECT_EQ(config.ReadSettings(),
+            "; site settings\n[Devices]\nCOM3=/dev/ttyUSB0\n\n[PartNumbers]\nA=123456\nB=654321\n"
+            "[Communication]\nport=5\n\n[Options]\nSave=1\n");
+}
+
+TEST(Settings, EntriesAddedWhileRunningSurviveTheWrite) {
+  TempConfigHome config;
+  config.WriteSettings("[Communication]\nPort=1\n");
+  {
+    CMainFrame frame;
+    // The technician adds a part number with an editor while the tool runs.
+    config.WriteSettings("[Communication]\nPort=1\n[PartNumbers]\nA=123456\n");
+    frame.SerialPortAction(3)->trigger();
+  }
+  EXPECT_EQ(config.ReadSettings(),
+            "[Communication]\nPort=3\n[PartNumbers]\nA=123456\n\n[Options]\nSave=1\n");
+}
+
+TEST(Settings, DevicesSectionMapsPortsToDevices) {
+  TempConfigHome config;
+  config.WriteSettings("[Devices]\nCOM1=/dev/pts/9\ncom3=/dev/ttyUSB0\n");
+  CMainFrame frame;
+  const DeviceOverrides& overrides = Operation::CurrentDeviceOverrides();
+  EXPECT_EQ(DevicePathForPort(0, &overrides), "/dev/pts/9");
+  EXPECT_EQ(DevicePathForPort(2, &overrides), "/dev/ttyUSB0");
+  EXPECT_EQ(DevicePathForPort(1, &overrides), "/dev/ttyS1");
+}
+
+TEST(Settings, AFailedWriteIsReported) {
+  TempConfigHome config;
+  ScriptedPrompter prompter;
+  // A folder where the file should be: it cannot be replaced.
+  std::filesystem::create_directory(config.SettingsPath());
+  { CMainFrame frame; }
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].text, "Unable to save the settings.");
+  EXPECT_EQ(prompter.messages[0].caption, "Kelvo-Tarn");
+  EXPECT_EQ(prompter.messages[0].icon, PromptIcon::Warning);
+  EXPECT_NE(prompter.messages[0].detail.find(config.SettingsPath()), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelvt

@@ -1,0 +1,76 @@
+#include "ui/support/ui_test_util.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <QWidget>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace kelvt::test {
+
+TempConfigHome::TempConfigHome() {
+  char templ[] = "/tmp/kelvt-config-XXXXXX";
+  const char* made = mkdtemp(templ);
+  folder_ = made != nullptr ? made : "/tmp";
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  had_old_ = old != nullptr;
+  if (had_old_) old_value_ = old;
+  setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+}
+
+TempConfigHome::~TempConfigHome() {
+  if (had_old_) setenv("XDG_CONFIG_HOME", old_value_.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+bool TempConfigHome::SettingsExist() const { return std::filesystem::exists(SettingsPath()); }
+
+std::string TempConfigHome::ReadSettings() const {
+  std::ifstream in(SettingsPath(), std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void TempConfigHome::WriteSettings(const std::string& text) const {
+  std::ofstream(SettingsPath(), std::ios::binary) << text;
+}
+
+QString SaveScreenshot(QWidget* widget, const QString& name) {
+#ifdef KELVT_SCREENSHOT_DIR
+  const QString folder = QStringLiteral(KELVT_SCREENSHOT_DIR);
+#else
+  const QString folder = QDir::tempPath();
+#endif
+  QDir().mkpath(folder);
+  const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+  return widget->grab().save(path) ? path : QString();
+}
+
+void WhenModal(std::function<void(QWidget*)> action, int timeout_ms) {
+  auto* timer = new QTimer(qApp);
+  auto waited = std::make_shared<int>(0);
+  constexpr int kStepMs = 5;
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, action, timeout_ms] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal != nullptr && modal->isVisible()) {
+      timer->stop();
+      timer->deleteLater();
+      action(modal);
+      return;
+    }
+    *waited += kStepMs;
+    if (*waited >= timeout_ms) {
+      timer->stop();
+      timer->deleteLater();
+    }
+  });
+  timer->start(kStepMs);
+}
+
+}  // namespace kelvt::test

@@ -1,0 +1,41 @@
+#pragma once
+// Helpers for the offscreen tests of the main window and the dialogs.
+
+#include <QString>
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace kelvt::test {
+
+// Points XDG_CONFIG_HOME at a fresh empty folder for the guard's lifetime,
+// so the settings file of a test is its own.
+class TempConfigHome {
+ public:
+  TempConfigHome();
+  ~TempConfigHome();
+  TempConfigHome(const TempConfigHome&) = delete;
+  TempConfigHome& operator=(const TempConfigHome&) = delete;
+
+  const std::string& Folder() const { return folder_; }
+  std::string SettingsPath() const { return folder_ + "/kelvt.INI"; }
+  bool SettingsExist() const;
+  std::string ReadSettings() const;
+  void WriteSettings(const std::string& text) const;
+
+ private:
+  std::string folder_;
+  std::string old_value_;
+  bool had_old_ = false;
+};
+
+// Saves what `widget` shows as <name>.png in the screenshot folder of the
+// build, for a person to look at. Returns the file's path ("" on failure).
+QString SaveScreenshot(QWidget* widget, const QString& name);
+
+// Calls `action` with the modal dialog (or message box) once one is up;
+// gives up after `timeout_ms`, closing whatever is modal then.
+void WhenModal(std::function<void(QWidget*)> action, int timeout_ms = 10000);
+
+}  // namespace kelvt::test
