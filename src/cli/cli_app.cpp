@@ -1,0 +1,77 @@
+#include "cli/cli_app.h"
+
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+
+#ifndef KELVT_VERSION
+#define KELVT_VERSION "2.0"
+#endif
+
+namespace kelvt::cli {
+namespace {
+
+std::string ExitCodeFooter() {
+  std::string text = "Exit status:\n";
+  for (const ExitCodeInfo& info : kExitCodes) {
+    std::string code = std::to_string(info.code);
+    code.resize(5, ' ');
+    text += "  " + code + info.meaning + "\n";
+  }
+  text += "\nRun 'kelvt-cli COMMAND --help' for the options of a command.";
+  return text;
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, CliContext& ctx) {
+  CLI::App app{"Configure and service a light-curtain controller from the shell.", "kelvt-cli"};
+  app.set_version_flag("--version", std::string("kelvt-cli ") + KELVT_VERSION);
+  // Global options are also understood after the subcommand.
+  app.fallthrough();
+
+  GlobalOptions& options = ctx.options;
+  CLI::Option* port = app.add_option(
+      "-p,--port", options.port,
+      "Serial port COM1..COM24 (default: the port chosen in the desktop tool, else COM2)");
+  CLI::Option* device =
+      app.add_option("-d,--device", options.device, "Serial device path, e.g. /dev/ttyUSB0");
+  port->excludes(device);
+  app.add_flag("--json", options.json, "Machine-readable output: one JSON object per line");
+  app.add_flag("-v,--verbose", options.verbose,
+               "Log every frame on the serial line to standard error");
+
+  Commands commands;
+  AddPortsCommand(app, ctx, commands);
+  AddDiagCommand(app, ctx, commands);
+  AddPsfCommands(app, ctx, commands);
+  AddBeamsCommand(app, ctx, commands);
+  AddMeasureCommand(app, ctx, commands);
+  AddNullSpanCommands(app, ctx, commands);
+  AddStampCommand(app, ctx, commands);
+  app.require_subcommand(1);
+  app.footer(ExitCodeFooter());
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e, ctx.out, ctx.err);
+    return code == 0 ? kExitOk : kExitUsage;
+  }
+
+  for (const Command& command : commands) {
+    if (command.app->parsed()) return command.run();
+  }
+  return kExitUsage;  // not reached: a subcommand is required
+}
+
+int RunCli(const std::vector<std::string>& args, CliContext& ctx) {
+  std::vector<const char*> argv;
+  argv.reserve(args.size() + 1);
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
+  return RunCli(static_cast<int>(args.size()), argv.data(), ctx);
+}
+
+}  // namespace kelvt::cli

@@ -1,0 +1,121 @@
+#include "cli/cli_context.h"
+
+#include <cerrno>
+
+#include "cli/exit_codes.h"
+#include "cli/frame_log_port.h"
+#include "cli/psf_restore.h"
+#include "serial/posix_serial_port.h"
+
+namespace kelvt::cli {
+
+namespace {
+constexpr int kDefaultPort = 1;  // COM2, as the desktop tool
+}  // namespace
+
+std::unique_ptr<RS232> OpenPosixPort(const PortTarget& target) {
+  // Even parity, 8 data bits, two stop bits (code 1), DTR and RTS low, no
+  // flow control: the line every operation starts on.
+  return std::make_unique<PosixSerialPort>(target.device_path,
+                                           target.port_number < 0 ? 0 : target.port_number,
+                                           BaudRateTable[0], 'E', 8, 1, 0, 0, 0, 0, 0);
+}
+
+std::string PortOpenAdvice(const RS232& port, const PortTarget& target) {
+  std::string advice = "Device: " + target.device_path;
+  const auto* posix = dynamic_cast<const PosixSerialPort*>(&port);
+  const int err = posix != nullptr ? posix->SystemErrno() : 0;
+  if (posix != nullptr && !posix->SystemReason().empty()) {
+    advice += "\nReason: " + posix->SystemReason();
+  }
+  if (err == EACCES || err == EPERM) {
+    advice +=
+        "\nSerial devices need membership of the 'dialout' group: run "
+        "'sudo adduser $USER dialout', then log out and in again.";
+  } else if (port.ErrorStatus() == kPortInUse) {
+    advice += "\nAnother program holds the port; close it (or the desktop tool) and try again.";
+  } else {
+    advice +=
+        "\nName the device with --device PATH, or map the port in the settings file, "
+        "section [Devices], e.g. COM1=/dev/ttyUSB0. 'kelvt-cli ports' lists the devices.";
+  }
+  return advice;
+}
+
+CliContext::CliContext(std::ostream& out, std::ostream& err)
+    : out(out), err(err), opener_(OpenPosixPort) {}
+
+const Profile& CliContext::Settings() {
+  if (!settings_) {
+    settings_.emplace(SettingsFilePath());
+    settings_->Load();
+  }
+  return *settings_;
+}
+
+std::vector<std::string> CliContext::RescueDirectories() const {
+  return rescue_directories_.empty() ? cli::RescueDirectories() : rescue_directories_;
+}
+
+int CliContext::SelectedPort() {
+  return Settings().GetInt("Communication", "Port", kDefaultPort);
+}
+
+bool CliContext::ResolveTarget(PortTarget& target) {
+  std::string error;
+  const DeviceOverrides overrides = DeviceOverridesFrom(Settings());
+  if (!ResolvePortTarget(options.port, options.device, SelectedPort(), overrides, target,
+                         error)) {
+    Error(error);
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<ControllerLink> CliContext::OpenLink(int& status) {
+  if (!ResolveTarget(target_)) {
+    status = kExitUsage;
+    return nullptr;
+  }
+  std::unique_ptr<RS232> port = opener_(target_);
+  const int port_status = port ? port->ErrorStatus() : kGeneralError;
+  if (port_status != 0) {
+    const char* name = port ? port->ErrorName(port_status) : RS232ErrorName(port_status);
+    const std::string what = target_.port_number >= 0
+                                 ? "Unable to open " + std::to_string(target_.port_number + 1)
+                                 : "Unable to open " + target_.device_path;
+    std::string advice = std::string(name != nullptr ? name : "???");
+    if (port) advice += "\n" + PortOpenAdvice(*port, target_);
+    Error(what, advice);
+    status = kExitPortOpen;
+    return nullptr;
+  }
+  if (options.verbose) {
+    err << "kelvt-cli: opened " << target_.Describe() << " at " << BaudRateTable[0]
+        << " baud, 8E2\n";
+    port = std::make_unique<FrameLogPort>(std::move(port), err);
+  }
+  status = kExitOk;
+  return std::make_unique<ControllerLink>(port.release());
+}
+
+void CliContext::Error(std::string_view message, std::string_view advice) {
+  err << "kelvt-cli: " << message << '\n';
+  std::size_t start = 0;
+  while (start < advice.size()) {
+    std::size_t end = advice.find('\n', start);
+    if (end == std::string_view::npos) end = advice.size();
+    err << "  " << advice.substr(start, end - start) << '\n';
+    start = end + 1;
+  }
+  err.flush();
+}
+
+std::string CliContext::NoAnswerAdvice() const {
+  return "No controller answered on " + target_.Describe() +
+         " at 9600, 19200 or 38400 baud.\n"
+         "Check the cable and the controller's power, and that --port or --device names "
+         "the controller's port.";
+}
+
+}  // namespace kelvt::cli

@@ -1,0 +1,44 @@
+#include "cli/cli_output.h"
+
+#include <cstdio>
+
+namespace kelvt::cli {
+
+std::string Printable(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      shown += c;
+    } else {
+      char escape[5];
+      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+      shown += escape;
+    }
+  }
+  return shown;
+}
+
+std::string PadRight(std::string_view text, std::size_t width) {
+  std::string padded(text);
+  if (padded.size() < width) padded.append(width - padded.size(), ' ');
+  return padded;
+}
+
+std::string PadLeft(std::string_view text, std::size_t width) {
+  std::string padded;
+  if (text.size() < width) padded.assign(width - text.size(), ' ');
+  padded += text;
+  return padded;
+}
+
+bool IsSmallNumber(std::string_view text) {
+  if (text.empty() || text.size() > 9) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace kelvt::cli

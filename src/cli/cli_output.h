@@ -1,0 +1,21 @@
+#pragma once
+// Small helpers for the text output of the subcommands.
+
+#include <string>
+#include <string_view>
+
+namespace kelvt::cli {
+
+// `text` with every byte outside printable ASCII shown as \xNN, so that a
+// terminal never receives control bytes from the controller.
+std::string Printable(std::string_view text);
+
+// `text` left-aligned in `width` columns (never cut).
+std::string PadRight(std::string_view text, std::size_t width);
+// `text` right-aligned in `width` columns (never cut).
+std::string PadLeft(std::string_view text, std::size_t width);
+
+// True when `text` is 1..9 decimal digits, so a JSON number can carry it.
+bool IsSmallNumber(std::string_view text);
+
+}  // namespace kelvt::cli

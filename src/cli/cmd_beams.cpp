@@ -1,0 +1,177 @@
+// beams: the alignment scan. The controller gets the alignment set (full
+// beam map on request) for the length of the command and its own set back
+// afterwards, also when the command is interrupted.
+
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+#include "cli/json_writer.h"
+#include "cli/psf_restore.h"
+#include "cli/scan_loop.h"
+#include "link/alignment_steps.h"
+#include "link/beam_ranges.h"
+#include "link/scan_record.h"
+
+namespace kelvt::cli {
+namespace {
+
+struct BeamsOptions {
+  ScanLoopOptions loop;
+  ChannelFilter filter = ChannelFilter::Broken;
+};
+
+const char* FilterName(ChannelFilter filter) {
+  switch (filter) {
+    case ChannelFilter::Broken: return "broken";
+    case ChannelFilter::Made: return "made";
+    case ChannelFilter::Both: return "both";
+  }
+  return "broken";
+}
+
+void WriteKindJson(JsonWriter& json, const char* name, int32_t count, int32_t first,
+                   int32_t last) {
+  json.Key(name).BeginObject().Field("count", static_cast<int64_t>(count));
+  if (count > 0) {
+    json.Field("first", static_cast<int64_t>(first) + 1).Field("last", static_cast<int64_t>(last) + 1);
+  } else {
+    json.Key("first").Null().Key("last").Null();
+  }
+  json.EndObject();
+}
+
+void PrintScanJson(std::ostream& out, int scan_number, const BeamBitmapScan& scan,
+                   ChannelFilter filter) {
+  const BeamStatistics& s = scan.statistics;
+  JsonWriter json(out);
+  json.BeginObject().Field("scan", scan_number).Field("beams", scan.ChannelCount());
+  WriteKindJson(json, "broken", s.broken_count, s.first_broken, s.last_broken);
+  WriteKindJson(json, "made", s.made_count, s.first_made, s.last_made);
+  json.Field("filter", FilterName(filter));
+  json.Key("ranges").BeginArray();
+  ForEachShownRun(scan, filter, [&json](const BeamRun& run) {
+    char channels[kRunTextSize];
+    FormatRunChannels(run, channels, sizeof channels);
+    json.BeginObject()
+        .Field("channels", channels)
+        .Field("first", run.first + 1)
+        .Field("last", run.last + 1)
+        .Field("state", BeamStateText(run.state))
+        .EndObject();
+  });
+  json.EndArray().EndObject().EndLine();
+}
+
+void PrintScanText(std::ostream& out, int scan_number, const BeamBitmapScan& scan,
+                   ChannelFilter filter) {
+  BeamSummaryCells cells;
+  FillBeamSummary(scan.statistics, cells);
+  out << "Scan " << scan_number << " (" << scan.ChannelCount() << " beams)\n";
+  out << "Channel   Broken    Made\n";
+  for (int row = 0; row < kSummaryRows; ++row) {
+    out << PadRight(kSummaryRowLabels[row], 8) << PadLeft(cells.text[row][0], 8)
+        << PadLeft(cells.text[row][1], 8) << '\n';
+  }
+  out << "Channel        Status\n";
+  const int shown = ForEachShownRun(scan, filter, [&out](const BeamRun& run) {
+    char channels[kRunTextSize];
+    FormatRunChannels(run, channels, sizeof channels);
+    out << PadRight(channels, 13) << "  " << BeamStateText(run.state) << '\n';
+  });
+  if (shown == 0) out << "(none " << FilterName(filter) << ")\n";
+  out << '\n';
+  out.flush();
+}
+
+int ReportPrepareFailure(CliContext& ctx, AlignmentStatus status, const AlignmentSetup& setup) {
+  switch (status) {
+    case AlignmentStatus::DiagnosticsFailed:
+      ctx.Error("Unable to input Diagnostics.", ctx.NoAnswerAdvice());
+      return kExitNoAnswer;
+    case AlignmentStatus::NotOperational:
+      ctx.Error(
+          "Alignment cannot be executed because the device is not in an operational state.",
+          std::string("The controller reports: ") + setup.diagnostics.SystemStateName() +
+              "\nRun 'kelvt-cli diag' to see which board reports an error.");
+      return kExitRefused;
+    case AlignmentStatus::InputPsfFailed:
+      ctx.Error("Unable to input psf.", ctx.NoAnswerAdvice());
+      return kExitNoAnswer;
+    case AlignmentStatus::OutputPsfFailed:
+      ctx.Error("Unable to output psf.",
+                "The controller did not accept the alignment set; its own set is unchanged.");
+      return kExitRefused;
+    case AlignmentStatus::Ready:
+      break;
+  }
+  return kExitOk;
+}
+
+int RunBeams(CliContext& ctx, const BeamsOptions& options) {
+  int status = kExitOk;
+  std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
+  if (!link) return status;
+  if (Interrupted()) return kExitInterrupted;
+
+  PsfImage saved;
+  PsfImage working;
+  AlignmentSetup setup;
+  const AlignmentStatus prepared = PrepareAlignment(*link, saved, working, setup);
+  if (prepared != AlignmentStatus::Ready) return ReportPrepareFailure(ctx, prepared, setup);
+
+  RestoreGuard guard(ctx, *link);
+  guard.Arm(saved);
+  if (options.loop.watch && !ctx.options.json) {
+    ctx.err << "kelvt-cli: scanning " << setup.channel_count
+            << " beams; Ctrl-C stops and puts the controller's own PSF back\n";
+  }
+
+  BeamBitmapScan current(setup.channel_count);
+  BeamBitmapScan last(setup.channel_count);
+  int done = 0;
+  LoopEnd end = LoopEnd::kDone;
+  while (ContinueLoop(options.loop, done, end)) {
+    if (!link->Scan(current)) {
+      ctx.Error("Unable to Input Scan.", ctx.NoAnswerAdvice());
+      end = LoopEnd::kScanFailed;
+      break;
+    }
+    ++done;
+    // Watching shows a beam map only when it changed; counted scans all show.
+    if (!options.loop.watch || done == 1 || !last.Equals(current)) {
+      if (ctx.options.json) {
+        PrintScanJson(ctx.out, done, current, options.filter);
+      } else {
+        PrintScanText(ctx.out, done, current, options.filter);
+      }
+      last.Assign(current);
+      if (!ctx.out) {
+        end = LoopEnd::kOutputLost;
+        break;
+      }
+    }
+  }
+  const int restored = guard.Finish();
+  if (restored != kExitOk) return restored;
+  return LoopExitStatus(end);
+}
+
+}  // namespace
+
+void AddBeamsCommand(CLI::App& app, CliContext& ctx, Commands& commands) {
+  auto options = std::make_shared<BeamsOptions>();
+  CLI::App* sub = app.add_subcommand(
+      "beams",
+      "Alignment scan: broken and made beams, first and last of each, ranges of channels");
+  AddScanLoopOptions(*sub, options->loop);
+  const std::map<std::string, ChannelFilter> filters{{"broken", ChannelFilter::Broken},
+                                                     {"made", ChannelFilter::Made},
+                                                     {"both", ChannelFilter::Both}};
+  sub->add_option("-f,--filter", options->filter,
+                  "Ranges listed: broken (default), made or both")
+      ->transform(CLI::CheckedTransformer(filters, CLI::ignore_case));
+  commands.push_back({sub, [&ctx, options] { return RunBeams(ctx, *options); }});
+}
+
+}  // namespace kelvt::cli

@@ -1,0 +1,155 @@
+// measure: the trial run of a .PSF file. The controller runs the file's set
+// in Host Mode with binary values while we scan; its own set goes back
+// afterwards, also when the command is interrupted.
+
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+#include "cli/json_writer.h"
+#include "cli/psf_restore.h"
+#include "cli/scan_loop.h"
+#include "link/measurement_statistics.h"
+#include "link/scan_record.h"
+#include "psf/config_rules.h"
+#include "psf/psf_file.h"
+#include "psf/trial_run.h"
+
+namespace kelvt::cli {
+namespace {
+
+struct MeasureArgs {
+  std::string file;
+  ScanLoopOptions loop;
+};
+
+struct Row {
+  const char* label;
+  bool enabled;
+  const MeasurementStatistics* stats;
+};
+
+void PrintJson(std::ostream& out, int scan_number, const Row (&rows)[2]) {
+  JsonWriter json(out);
+  json.BeginObject().Field("scan", scan_number);
+  json.Key("measurements").BeginArray();
+  for (int i = 0; i < 2; ++i) {
+    json.BeginObject()
+        .Field("measurement", i + 1)
+        .Field("label", rows[i].label)
+        .Field("enabled", rows[i].enabled);
+    if (rows[i].enabled) {
+      json.Field("low", static_cast<int64_t>(rows[i].stats->low))
+          .Field("high", static_cast<int64_t>(rows[i].stats->high))
+          .Field("present", static_cast<int64_t>(rows[i].stats->present));
+    }
+    json.EndObject();
+  }
+  json.EndArray().EndObject().EndLine();
+}
+
+void PrintText(std::ostream& out, int scan_number, const Row (&rows)[2]) {
+  out << "Scan " << scan_number << '\n';
+  out << "Measurement       Low      High   Present\n";
+  for (const Row& row : rows) {
+    out << PadRight(Printable(row.label), 11);
+    if (row.enabled) {
+      out << PadLeft(std::to_string(row.stats->low), 10)
+          << PadLeft(std::to_string(row.stats->high), 10)
+          << PadLeft(std::to_string(row.stats->present), 10);
+    }
+    out << '\n';
+  }
+  out << '\n';
+  out.flush();
+}
+
+int RunMeasure(CliContext& ctx, const MeasureArgs& args) {
+  PsfRecord record;
+  if (!ReadPsfFile(record, args.file.c_str())) {
+    ctx.Error("This File is Not Compatible", args.file);
+    return kExitFileRejected;
+  }
+  const RuleResult modes = CheckExecuteModes(record);
+  if (!modes.allowed) {
+    ctx.Error(modes.message != nullptr ? modes.message : kMsgNoneOrAll, "Change the analysis modes of " + args.file +
+                           " (a measurement other than 'None' and 'ALL') and try again.");
+    return kExitFileRejected;
+  }
+
+  int status = kExitOk;
+  std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
+  if (!link) return status;
+  if (Interrupted()) return kExitInterrupted;
+
+  PsfImage saved;
+  switch (StartTrialRun(*link, record, saved)) {
+    case TrialRunStatus::kStarted:
+      break;
+    case TrialRunStatus::kSavedPsfNotRead:
+      ctx.Error("Unable to input existing controller's psf.", ctx.NoAnswerAdvice());
+      return kExitNoAnswer;
+    case TrialRunStatus::kTrialPsfNotAccepted:
+      ctx.Error("Unable to output psf.",
+                "The controller did not accept the set of " + args.file +
+                    "; its own set is unchanged.");
+      return kExitRefused;
+  }
+  RestoreGuard guard(ctx, *link);
+  guard.Arm(saved);
+
+  const int mode = TrialMeasurementMode(record.meas1_mode, record.meas2_mode);
+  const MeasurementLabel label1 = TrialMeasurementLabel(record.meas1_mode);
+  const MeasurementLabel label2 = TrialMeasurementLabel(record.meas2_mode);
+  MeasurementStatistics stats1;
+  MeasurementStatistics stats2;
+  const Row rows[2] = {{label1.text, ReportsMeasurement1(mode), &stats1},
+                       {label2.text, ReportsMeasurement2(mode), &stats2}};
+  if (args.loop.watch && !ctx.options.json) {
+    ctx.err << "kelvt-cli: measuring; Ctrl-C stops and puts the controller's own PSF back\n";
+  }
+
+  MeasurementScan current(mode);
+  MeasurementScan previous(mode);
+  int done = 0;
+  LoopEnd end = LoopEnd::kDone;
+  while (ContinueLoop(args.loop, done, end)) {
+    if (!link->Scan(current)) {
+      ctx.Error("Could not input scan", ctx.NoAnswerAdvice());
+      end = LoopEnd::kScanFailed;
+      break;
+    }
+    ++done;
+    if (ReportsMeasurement1(mode)) stats1.Update(current.value1);
+    if (ReportsMeasurement2(mode)) stats2.Update(current.value2);
+    // Watching shows only values that changed; counted scans all show.
+    if (!args.loop.watch || done == 1 || current.Differs(previous)) {
+      if (ctx.options.json) {
+        PrintJson(ctx.out, done, rows);
+      } else {
+        PrintText(ctx.out, done, rows);
+      }
+      if (!ctx.out) {
+        end = LoopEnd::kOutputLost;
+        break;
+      }
+    }
+    previous.CopyValues(current);
+  }
+  const int restored = guard.Finish();
+  if (restored != kExitOk) return restored;
+  return LoopExitStatus(end);
+}
+
+}  // namespace
+
+void AddMeasureCommand(CLI::App& app, CliContext& ctx, Commands& commands) {
+  auto args = std::make_shared<MeasureArgs>();
+  CLI::App* sub = app.add_subcommand(
+      "measure", "Trial run of a .PSF file: lowest, highest and present value of each measurement");
+  sub->add_option("FILE", args->file, "The .PSF file to try")->required();
+  AddScanLoopOptions(*sub, args->loop);
+  commands.push_back({sub, [&ctx, args] { return RunMeasure(ctx, *args); }});
+}
+
+}  // namespace kelvt::cli

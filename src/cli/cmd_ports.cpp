@@ -1,0 +1,87 @@
+// ports: the 24 port numbers, the device each maps to, and whether it is there.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/json_writer.h"
+#include "serial/device_path.h"
+
+namespace kelvt::cli {
+namespace {
+
+struct PortRow {
+  int port_number;
+  std::string device;
+  bool from_settings;
+  bool exists;
+  bool accessible;  // this user may read and write it
+  bool selected;    // commands use it when no --port or --device is given
+};
+
+int RunPorts(CliContext& ctx) {
+  PortTarget target;
+  if (!ctx.ResolveTarget(target)) return kExitUsage;
+  const DeviceOverrides overrides = DeviceOverridesFrom(ctx.Settings());
+
+  std::vector<PortRow> rows;
+  for (int n = 0; n < kPortCount; ++n) {
+    PortRow row{n, DevicePathForPort(n, &overrides), overrides.count(n) != 0, false, false,
+                false};
+    struct stat info {};
+    row.exists = stat(row.device.c_str(), &info) == 0;
+    row.accessible = row.exists && access(row.device.c_str(), R_OK | W_OK) == 0;
+    row.selected = target.port_number == n;
+    rows.push_back(row);
+  }
+
+  if (ctx.options.json) {
+    JsonWriter json(ctx.out);
+    json.BeginObject().Field("settings_file", ctx.Settings().path());
+    json.Key("ports").BeginArray();
+    for (const PortRow& row : rows) {
+      json.BeginObject()
+          .Field("port", PortName(row.port_number))
+          .Field("number", row.port_number + 1)
+          .Field("device", row.device)
+          .Field("from_settings", row.from_settings)
+          .Field("exists", row.exists)
+          .Field("accessible", row.accessible)
+          .Field("selected", row.selected)
+          .EndObject();
+    }
+    json.EndArray();
+    if (target.port_number < 0) json.Field("device", target.device_path);
+    json.EndObject().EndLine();
+    return kExitOk;
+  }
+
+  std::size_t width = 6;
+  for (const PortRow& row : rows) width = std::max(width, row.device.size());
+  ctx.out << "Port    " << PadRight("Device", width) << "  Exists  Access  Mapped by\n";
+  for (const PortRow& row : rows) {
+    ctx.out << PadRight(PortName(row.port_number), 5) << (row.selected ? " * " : "   ")
+            << PadRight(Printable(row.device), width) << "  " << PadRight(row.exists ? "yes" : "no", 6)
+            << "  " << PadRight(!row.exists ? "-" : row.accessible ? "yes" : "no", 6) << "  "
+            << (row.from_settings ? "settings [Devices]" : "default") << '\n';
+  }
+  if (target.port_number >= 0) {
+    ctx.out << "* the port the controller commands use with these options.\n";
+  } else {
+    ctx.out << "--device " << Printable(target.device_path) << " is used.\n";
+  }
+  ctx.out << "Settings file: " << Printable(ctx.Settings().path()) << '\n';
+  return kExitOk;
+}
+
+}  // namespace
+
+void AddPortsCommand(CLI::App& app, CliContext& ctx, Commands& commands) {
+  CLI::App* sub = app.add_subcommand(
+      "ports", "List COM1..COM24 with the device each maps to and whether it exists");
+  commands.push_back({sub, [&ctx] { return RunPorts(ctx); }});
+}
+
+}  // namespace kelvt::cli

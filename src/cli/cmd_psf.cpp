@@ -1,0 +1,223 @@
+// psf get / send / show / diff: the controller's parameter set and .PSF files.
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/cli_output.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/json_writer.h"
+#include "cli/psf_fields.h"
+#include "psf/psf_file.h"
+#include "psf/psf_image.h"
+#include "psf/psf_record.h"
+
+namespace kelvt::cli {
+namespace {
+
+// The word that names the controller instead of a file.
+constexpr const char kControllerSource[] = "controller";
+
+constexpr const char kNotCompatible[] = "This File is Not Compatible";
+
+struct PsfArgs {
+  std::string file;
+  std::string a;
+  std::string b;
+};
+
+// Where sets come from: files, or the controller (one link, opened on first use).
+class SetSource {
+ public:
+  explicit SetSource(CliContext& ctx) : ctx_(ctx) {}
+
+  // Fills `record`; on failure reports and returns the exit status.
+  int Load(const std::string& source, PsfRecord& record) {
+    if (source == kControllerSource) return LoadFromController(record);
+    PsfRecord scratch;
+    if (!ReadPsfFile(scratch, source.c_str())) {
+      ctx_.Error(kNotCompatible, FileAdvice(source));
+      return kExitFileRejected;
+    }
+    record = scratch;
+    return kExitOk;
+  }
+
+ private:
+  int LoadFromController(PsfRecord& record) {
+    if (!link_) {
+      int status = kExitOk;
+      link_ = ctx_.OpenLink(status);
+      if (!link_) return status;
+    }
+    PsfImage image;
+    if (!link_->InputPsf(image)) {
+      ctx_.Error("Unable to input psf.", ctx_.NoAnswerAdvice());
+      return kExitNoAnswer;
+    }
+    record.Decode(image.Data());
+    return kExitOk;
+  }
+
+  static std::string FileAdvice(const std::string& path) {
+    FILE* probe = std::fopen(path.c_str(), "rb");
+    if (probe == nullptr) return path + ": " + std::strerror(errno);
+    std::fclose(probe);
+    return path + ": not a .PSF file of version 1.1 with 81 value lines and a valid command byte.";
+  }
+
+  CliContext& ctx_;
+  std::unique_ptr<ControllerLink> link_;
+};
+
+void WriteFieldsJson(JsonWriter& json, const PsfRecord& record) {
+  json.Key("fields").BeginObject();
+  for (const PsfField& field : DescribePsf(record)) json.Field(field.key, field.value);
+  json.EndObject();
+}
+
+void WriteFieldsText(std::ostream& out, const PsfRecord& record) {
+  for (const PsfField& field : DescribePsf(record)) {
+    out << PadRight(field.label, 42) << "  " << Printable(field.value) << '\n';
+  }
+}
+
+int ShowSet(CliContext& ctx, const std::string& source, const PsfRecord& record,
+            const std::string& written_to) {
+  if (ctx.options.json) {
+    JsonWriter json(ctx.out);
+    json.BeginObject().Field("source", source);
+    if (!written_to.empty()) json.Field("file", written_to);
+    WriteFieldsJson(json, record);
+    json.EndObject().EndLine();
+  } else if (!written_to.empty()) {
+    ctx.out << "PSF written to " << Printable(written_to) << '\n';
+  } else {
+    WriteFieldsText(ctx.out, record);
+  }
+  return kExitOk;
+}
+
+int RunGet(CliContext& ctx, const PsfArgs& args) {
+  SetSource sets(ctx);
+  PsfRecord record;
+  if (const int status = sets.Load(kControllerSource, record); status != kExitOk) return status;
+  if (!args.file.empty() && !WritePsfFile(record, args.file.c_str())) {
+    ctx.Error(kPsfWriteFailedMessage, args.file + ": " + std::strerror(errno));
+    return kExitFileWrite;
+  }
+  return ShowSet(ctx, kControllerSource, record, args.file);
+}
+
+int RunShow(CliContext& ctx, const PsfArgs& args) {
+  SetSource sets(ctx);
+  PsfRecord record;
+  if (const int status = sets.Load(args.file, record); status != kExitOk) return status;
+  return ShowSet(ctx, args.file, record, {});
+}
+
+int RunSend(CliContext& ctx, const PsfArgs& args) {
+  PsfRecord record;
+  if (!ReadPsfFile(record, args.file.c_str())) {
+    PsfRecord unused;
+    SetSource(ctx).Load(args.file, unused);  // reports why
+    return kExitFileRejected;
+  }
+  int status = kExitOk;
+  std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
+  if (!link) return status;
+
+  // A wake-up first tells a silent controller from one that refuses the set.
+  SyncReply reply;
+  if (!link->Synchronize(reply)) {
+    ctx.Error("Unable to output psf.", ctx.NoAnswerAdvice());
+    return kExitNoAnswer;
+  }
+  char bytes[kPsfSize + 1];
+  record.Encode(bytes);
+  PsfImage image;
+  image.FromBytes(bytes, 0);
+  const bool accepted = link->OutputPsf(image) != 0;
+
+  if (ctx.options.json) {
+    JsonWriter json(ctx.out);
+    json.BeginObject().Field("file", args.file).Field("accepted", accepted).EndObject().EndLine();
+  } else if (accepted) {
+    ctx.out << "PSF Accepted\n";
+  }
+  if (!accepted) {
+    ctx.Error("PSF Not Accepted",
+              "The controller answered but did not acknowledge the set. Check the set with "
+              "'kelvt-cli psf show " + args.file + "' and try again.");
+    return kExitRefused;
+  }
+  return kExitOk;
+}
+
+int RunDiff(CliContext& ctx, const PsfArgs& args) {
+  SetSource sets(ctx);
+  PsfRecord a;
+  PsfRecord b;
+  if (const int status = sets.Load(args.a, a); status != kExitOk) return status;
+  if (const int status = sets.Load(args.b, b); status != kExitOk) return status;
+  const std::vector<PsfDifference> differences = DiffPsf(a, b);
+
+  if (ctx.options.json) {
+    JsonWriter json(ctx.out);
+    json.BeginObject()
+        .Field("a", args.a)
+        .Field("b", args.b)
+        .Field("identical", differences.empty());
+    json.Key("differences").BeginArray();
+    for (const PsfDifference& d : differences) {
+      json.BeginObject()
+          .Field("key", d.key)
+          .Field("label", d.label)
+          .Field("a", d.a)
+          .Field("b", d.b)
+          .EndObject();
+    }
+    json.EndArray().EndObject().EndLine();
+  } else if (differences.empty()) {
+    ctx.out << "The sets are identical.\n";
+  } else {
+    ctx.out << PadRight("Field", 42) << "  " << PadRight(Printable(args.a), 20) << "  "
+            << Printable(args.b) << '\n';
+    for (const PsfDifference& d : differences) {
+      ctx.out << PadRight(d.label, 42) << "  " << PadRight(Printable(d.a), 20) << "  "
+              << Printable(d.b) << '\n';
+    }
+  }
+  return differences.empty() ? kExitOk : kExitDifferent;
+}
+
+}  // namespace
+
+void AddPsfCommands(CLI::App& app, CliContext& ctx, Commands& commands) {
+  auto args = std::make_shared<PsfArgs>();
+  CLI::App* psf = app.add_subcommand("psf", "The parameter set (PSF): read, send, show, compare");
+  psf->require_subcommand(1);
+
+  CLI::App* get = psf->add_subcommand(
+      "get", "Read the controller's PSF; write it to FILE as a .PSF file, or show it");
+  get->add_option("FILE", args->file, "The .PSF file to write (replaced if it exists)");
+  commands.push_back({get, [&ctx, args] { return RunGet(ctx, *args); }});
+
+  CLI::App* send =
+      psf->add_subcommand("send", "Send the PSF of a .PSF file to the controller");
+  send->add_option("FILE", args->file, "The .PSF file to send")->required();
+  commands.push_back({send, [&ctx, args] { return RunSend(ctx, *args); }});
+
+  CLI::App* show = psf->add_subcommand(
+      "show", "Show every field of a .PSF file (or of the controller's PSF) with its meaning");
+  show->add_option("SOURCE", args->file, "A .PSF file, or the word 'controller'")->required();
+  commands.push_back({show, [&ctx, args] { return RunShow(ctx, *args); }});
+
+  CLI::App* diff = psf->add_subcommand(
+      "diff", "List the fields in which two sets differ (exit status 1 when they do)");
+  diff->add_option("A", args->a, "A .PSF file, or the word 'controller'")->required();
+  diff->add_option("B", args->b, "A .PSF file, or the word 'controller'")->required();
+  commands.push_back({diff, [&ctx, args] { return RunDiff(ctx, *args); }});
+}
+
+}  // namespace kelvt::cli

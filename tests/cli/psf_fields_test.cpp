@@ -1,0 +1,117 @@
+#include "cli/psf_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+
+#include "psf/psf_image.h"
+
+namespace kelvt::cli {
+namespace {
+
+std::string ValueOf(const std::vector<PsfField>& fields, const std::string& key) {
+  for (const PsfField& f : fields) {
+    if (f.key == key) return f.value;
+  }
+  ADD_FAILURE() << "no field " << key;
+  return {};
+}
+
+TEST(PsfFieldsTest, KeysAreUniqueAndEveryFieldHasALabel) {
+  const std::vector<PsfField> fields = DescribePsf(PsfRecord());
+  std::set<std::string> keys;
+  for (const PsfField& f : fields) {
+    EXPECT_TRUE(keys.insert(f.key).second) << "duplicate key " << f.key;
+    EXPECT_FALSE(f.label.empty()) << f.key;
+  }
+  EXPECT_EQ(fields.size(), 38u);
+}
+
+TEST(PsfFieldsTest, DefaultSetReadsAsTheEditorShowsIt) {
+  const std::vector<PsfField> f = DescribePsf(PsfRecord());
+  EXPECT_EQ(ValueOf(f, "controller_id"), "A");
+  EXPECT_EQ(ValueOf(f, "scanning_method"), "Straight");
+  EXPECT_EQ(ValueOf(f, "meas1_mode"), "FBB");
+  EXPECT_EQ(ValueOf(f, "meas2_mode"), "None");
+  EXPECT_EQ(ValueOf(f, "baud_rate"), "9600");
+  EXPECT_EQ(ValueOf(f, "scan_control"), "Continuous");
+  EXPECT_EQ(ValueOf(f, "out1_mode"), "Disabled");
+  EXPECT_EQ(ValueOf(f, "out1_high_hysteresis"), "2");
+  EXPECT_EQ(ValueOf(f, "out2_use"), "Measurement output");
+  EXPECT_EQ(ValueOf(f, "analog1_source"), "Disabled");
+  EXPECT_EQ(ValueOf(f, "serial_transmission"), "None");
+  EXPECT_EQ(ValueOf(f, "binary_compress"), "No");
+}
+
+struct Mutation {
+  const char* key;
+  std::function<void(PsfRecord&)> change;
+  const char* value;
+};
+
+class PsfDiffTest : public ::testing::TestWithParam<Mutation> {};
+
+TEST_P(PsfDiffTest, ReportsExactlyTheChangedField) {
+  PsfRecord a;
+  PsfRecord b;
+  GetParam().change(b);
+  const std::vector<PsfDifference> d = DiffPsf(a, b);
+  ASSERT_EQ(d.size(), 1u) << GetParam().key;
+  EXPECT_EQ(d[0].key, GetParam().key);
+  EXPECT_EQ(d[0].b, GetParam().value);
+  EXPECT_NE(d[0].a, d[0].b);
+  EXPECT_TRUE(DiffPsf(b, b).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PsfDiffTest,
+    ::testing::Values(
+        Mutation{"meas2_mode", [](PsfRecord& r) { SetField(r.meas2_mode, "LBB"); }, "LBB"},
+        Mutation{"scanning_method",
+                 [](PsfRecord& r) {
+                   r.straight = kNotSelected;
+                   r.edge = kSelected;
+                 },
+                 "Edge"},
+        Mutation{"baud_rate", [](PsfRecord& r) { r.baud_index = 2; }, "38400"},
+        Mutation{"baud_rate", [](PsfRecord& r) { r.baud_index = 7; }, "Unknown (code 7)"},
+        Mutation{"scan_control",
+                 [](PsfRecord& r) {
+                   r.continuous = kNotSelected;
+                   r.host_mode = kSelected;
+                 },
+                 "Host Mode"},
+        Mutation{"blank2_high", [](PsfRecord& r) { SetField(r.blank2_high, "384"); }, "384"},
+        Mutation{"out1_mode", [](PsfRecord& r) { SetField(r.out1_mode, "2"); }, "Measurement 2"},
+        Mutation{"out2_use", [](PsfRecord& r) { r.trigger = kSelected; }, "Trigger"},
+        Mutation{"out2_use", [](PsfRecord& r) { r.alarm = kSelected; }, "Alarm"},
+        Mutation{"trigger_value", [](PsfRecord& r) { SetField(r.trigger_value, "192"); }, "192"},
+        Mutation{"analog2_invert", [](PsfRecord& r) { SetField(r.analog2_invert, "Yes"); }, "Yes"},
+        Mutation{"serial_transmission",
+                 [](PsfRecord& r) {
+                   r.no_serial = kNotSelected;
+                   r.binary_tx = kSelected;
+                 },
+                 "Binary"},
+        Mutation{"binary_suppress_header",
+                 [](PsfRecord& r) { r.binary_suppress_header = kSelected; }, "Yes"},
+        Mutation{"controller_id", [](PsfRecord& r) { SetField(r.controller_id, "O"); }, "O"}));
+
+TEST(PsfDiffTest, ADecodedImageEqualsTheRecordItCameFrom) {
+  PsfRecord a;
+  SetField(a.meas1_mode, "TBM");
+  SetField(a.out2_mode, "2");
+  a.skip = kSelected;
+  a.straight = kNotSelected;
+  SetField(a.skip_count, "5");
+  char image[kPsfSize + 1];
+  a.Encode(image);
+  PsfRecord b;
+  ASSERT_EQ(b.Decode(image), 1);
+  EXPECT_TRUE(DiffPsf(a, b).empty());
+  EXPECT_EQ(ValueOf(DescribePsf(b), "skip_count"), "5");
+}
+
+}  // namespace
+}  // namespace kelvt::cli
