@@ -1,0 +1,41 @@
+#pragma once
+// Which beams of the simulated curtain are broken at a given moment: a fixed
+// set (an obstruction that stays) and, optionally, an object that passes
+// through the curtain again and again, entering at beam 1 and leaving past
+// the last beam.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvt::sim {
+
+class BeamPattern {
+ public:
+  // Fixed broken beams, numbered from 1 as the tool shows them: "4-6,10",
+  // "all", or "none"/"" for a clear curtain. Beams beyond the curtain are
+  // ignored. On failure returns false, keeps the previous set and says why.
+  bool SetFixed(std::string_view spec, std::string& error);
+  // An object `width` beams wide moving at `beams_per_second`; width 0 or a
+  // non-positive speed means nothing moves.
+  void SetMoving(int width, double beams_per_second);
+
+  // State of each of `n` beams `t_ms` milliseconds after the start:
+  // broken[i] is 1 when beam i (0-based) is broken.
+  void Fill(int n, uint64_t t_ms, std::vector<uint8_t>& broken) const;
+
+  bool Moving() const { return width_ > 0 && speed_ > 0; }
+
+ private:
+  struct Range {
+    int first;  // 1-based, inclusive
+    int last;
+  };
+  std::vector<Range> fixed_;
+  bool all_ = false;
+  int width_ = 0;
+  double speed_ = 0;
+};
+
+}  // namespace kelvt::sim
