@@ -1,0 +1,116 @@
+#pragma once
+// The PSF configuration editor: shows one parameter set in its controls,
+// keeps it valid with the configuration rules while the technician works,
+// and reads it from or sends it to the controller, saves or loads it, tries
+// it out (Execute) and trims the analog outputs (Null/Span).
+
+#include <array>
+
+#include "app/loop_dialog.h"
+#include "psf/config_rules.h"
+#include "psf/psf_record.h"
+
+class QAbstractButton;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace kelvt {
+
+class EditPsfOperation;
+
+// The set the editor shows when it opens: defaults at start-up, replaced by
+// Exit, kept for the life of the program.
+PsfRecord& LastEditedPsf();
+
+class CPsfConfigDlg : public LoopDialog {
+  Q_OBJECT
+
+ public:
+  CPsfConfigDlg(EditPsfOperation* operation, QWidget* parent);
+
+  // Shows `working` in the controls (after Upload and Retrieve).
+  void Refresh();
+  // Takes the state of the controls into `working`.
+  void ReadBack();
+
+  const PsfRecord& Working() const { return working; }
+
+  // The text boxes, one per ValueBox bit.
+  QLineEdit* Box(ValueBox box) const;
+
+ public slots:
+  void OnUpload();
+  void OnSendPsf();
+  void OnSavePsf();
+  void OnRetrievePsf();
+  void OnExecute();
+  void OnNullSpan();
+  void OnExit();
+  void OnQuit();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  struct BoxSlot {
+    QLineEdit* edit = nullptr;
+    ValueBox bit{};
+  };
+
+  void BuildControls();
+  void ConnectRules();
+  void ShowOpening();
+
+  // Lists and option buttons from `working`.
+  void ShowSelections();
+  void ShowBox(ValueBox box);
+  void ApplyStates(const FieldStates& states, unsigned groups);
+  void ShowSkipCount(bool in_use);
+  // Shows what a rule changed: selections, rewritten boxes, touched groups,
+  // the beep and the message.
+  void ApplyRule(const RuleResult& result);
+  void Tell(const char* text, const char* caption);
+
+  void OnBoxEdited(ValueBox box);
+  void OnBoxLeft(ValueBox box);
+
+  // Save question, file dialog and writer; shared by Save and Exit.
+  void SaveToFile();
+
+  EditPsfOperation* operation;
+  PsfRecord working;
+  PsfRecord scratch;
+  int in_rule = 0;
+  // A controller command is running: the link is not re-entrant.
+  bool busy_ = false;
+
+  QComboBox* meas1_list_;
+  QComboBox* meas2_list_;
+  QRadioButton* continuous_;
+  QRadioButton* gate_;
+  QRadioButton* host_mode_;
+  QRadioButton* straight_;
+  QRadioButton* interlaced_;
+  QRadioButton* edge_;
+  QRadioButton* skip_;
+  QComboBox* skip_count_list_;
+  QComboBox* baud_list_;
+  QComboBox* controller_list_;
+  QRadioButton* no_serial_;
+  QRadioButton* ascii_;
+  QRadioButton* ascii_suppress_clear_;
+  QRadioButton* binary_;
+  QRadioButton* binary_suppress_clear_;
+  QRadioButton* binary_suppress_header_;
+  QRadioButton* binary_compress_;
+  QComboBox* analog_source_list_[2];
+  QComboBox* out_mode_list_[2];
+  QRadioButton* alarm_;
+  QRadioButton* trigger_;
+  std::array<BoxSlot, 21> boxes_;
+};
+
+}  // namespace kelvt
