@@ -422,5 +422,23 @@ TEST_F(PsfFileTest, UnreadableFileIsRejected) {
   EXPECT_EQ(ReadPsfFile(r, path.c_str()), 0);
 }
 
+// The fuzzer's seed files run through the reader in every test build too.
+TEST(PsfFileRead, FuzzSeedsGiveAnAnswer) {
+  const fs::path corpus = fs::path(KELVT_TEST_DATA) / ".." / ".." / "fuzz" / "corpus" / "psf_file";
+  ASSERT_TRUE(fs::is_directory(corpus));
+  int files = 0;
+  int accepted = 0;
+  for (const auto& entry : fs::directory_iterator(corpus)) {
+    const std::string text = Slurp(entry.path());
+    PsfRecord r;
+    const int result = ReadPsfText(r, text.data(), text.size());
+    EXPECT_TRUE(result == 0 || result == 1) << entry.path();
+    accepted += result;
+    ++files;
+  }
+  EXPECT_GE(files, 3);
+  EXPECT_GE(accepted, 2);  // the golden copy and its CR LF twin
+}
+
 }  // namespace
 }  // namespace kelvt
