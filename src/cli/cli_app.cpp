@@ -32,6 +32,7 @@ int RunCli(int argc, const char* const* argv, CliContext& ctx) {
   app.fallthrough();
 
   GlobalOptions& options = ctx.options;
+  options = GlobalOptions{};
   CLI::Option* port = app.add_option(
       "-p,--port", options.port,
       "Serial port COM1..COM24 (default: the port chosen in the desktop tool, else COM2)");
@@ -56,6 +57,12 @@ int RunCli(int argc, const char* const* argv, CliContext& ctx) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    const std::vector<std::string> left = app.remaining();
+    if (app.get_subcommands().empty() && !left.empty() && e.get_exit_code() != 0) {
+      ctx.err << "kelvt-cli: unknown command '" << left.front() << "'\n"
+              << "Run with --help for the commands.\n";
+      return kExitUsage;
+    }
     const int code = app.exit(e, ctx.out, ctx.err);
     return code == 0 ? kExitOk : kExitUsage;
   }

@@ -52,13 +52,13 @@ void PrintText(std::ostream& out, int scan_number, const Row (&rows)[2]) {
   out << "Scan " << scan_number << '\n';
   out << "Measurement       Low      High   Present\n";
   for (const Row& row : rows) {
-    out << PadRight(Printable(row.label), 11);
-    if (row.enabled) {
-      out << PadLeft(std::to_string(row.stats->low), 10)
-          << PadLeft(std::to_string(row.stats->high), 10)
-          << PadLeft(std::to_string(row.stats->present), 10);
+    if (!row.enabled) {
+      out << Printable(row.label) << '\n';  // a measurement the set does not report
+      continue;
     }
-    out << '\n';
+    out << PadRight(Printable(row.label), 11) << PadLeft(std::to_string(row.stats->low), 10)
+        << PadLeft(std::to_string(row.stats->high), 10)
+        << PadLeft(std::to_string(row.stats->present), 10) << '\n';
   }
   out << '\n';
   out.flush();

@@ -1,0 +1,328 @@
+// diag, ports, psf and the global options, in-process against a scripted controller.
+
+#include <fstream>
+
+#include "cli/exit_codes.h"
+#include "cli_harness.h"
+#include "psf/psf_file.h"
+#include "psf/psf_record.h"
+
+namespace kelvt::cli {
+namespace {
+
+using test_support::CliHarness;
+using kelvt::test::ScriptedController;
+
+class CliControllerTest : public CliHarness {
+ protected:
+  // A .PSF file holding the default set with measurement 1 set to `mode`.
+  std::string WriteSet(const std::string& name, const char* mode) {
+    PsfRecord record;
+    SetField(record.meas1_mode, mode);
+    const std::string path = Path(name);
+    EXPECT_EQ(WritePsfFile(record, path.c_str()), 1);
+    return path;
+  }
+};
+
+TEST_F(CliControllerTest, DiagShowsStateBoardsPartNumberAndDateCode) {
+  ASSERT_EQ(Run({"diag"}), kExitOk) << err.str();
+  EXPECT_EQ(out.str(),
+            "System State:               Operational\n"
+            "Number Of Emitter Boards:   1\n"
+            "Number Of Receiver Boards:  1\n"
+            "\n"
+            "Board  Num Channels  Type  State\n"
+            "    1  16            E     0 No Errors\n"
+            "    1  16            R     0 No Errors\n"
+            "\n"
+            "Part Number:  123456\n"
+            "Date Code:    0124\n");
+  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(controller.diag_reads, 1);
+}
+
+TEST_F(CliControllerTest, DiagJson) {
+  ASSERT_EQ(Run({"--json", "diag"}), kExitOk) << err.str();
+  EXPECT_EQ(out.str(),
+            "{\"system_state\":\"Operational\",\"operational\":true,\"emitter_count\":1,"
+            "\"receiver_count\":1,\"total_channels\":32,\"boards\":["
+            "{\"type\":\"E\",\"board\":1,\"channels\":\"16\",\"error_code\":\"0\","
+            "\"error\":\"0 No Errors\"},"
+            "{\"type\":\"R\",\"board\":1,\"channels\":\"16\",\"error_code\":\"0\","
+            "\"error\":\"0 No Errors\"}],"
+            "\"part_number\":\"123456\",\"date_code\":\"0124\"}\n");
+}
+
+TEST_F(CliControllerTest, GlobalOptionsAlsoAfterTheSubcommand) {
+  ASSERT_EQ(Run({"diag", "--json", "--port", "COM4"}), kExitOk) << err.str();
+  EXPECT_EQ(out.str().front(), '{');
+  ASSERT_EQ(targets.size(), 1u);
+  EXPECT_EQ(targets[0].port_number, 3);
+  EXPECT_EQ(targets[0].device_path, "/dev/ttyS3");
+}
+
+TEST_F(CliControllerTest, DiagCheckRefusesAControllerWithBoardErrors) {
+  controller.diagnostics =
+      ScriptedController::DiagnosticsReply('A', {{'E', '1', '8', '0'}, {'R', '1', '8', '3'}});
+  EXPECT_EQ(Run({"diag"}), kExitOk);
+  EXPECT_NE(out.str().find("System State:               Reciever Error"), std::string::npos);
+  EXPECT_NE(out.str().find("    1  8             R     3 Channel 3\n"), std::string::npos)
+      << out.str();
+  EXPECT_EQ(Run({"diag", "--check"}), kExitRefused);
+  EXPECT_NE(err.str().find("not operational: Reciever Error"), std::string::npos) << err.str();
+}
+
+TEST_F(CliControllerTest, DiagWithoutReceiverBoardsSaysTheSensorDoesNotRespond) {
+  controller.diagnostics = ScriptedController::DiagnosticsReply('A', {{'E', '1', '8', '0'}});
+  ASSERT_EQ(Run({"diag"}), kExitOk);
+  EXPECT_NE(out.str().find("System State:               Sensor Not Responding\n"),
+            std::string::npos);
+  EXPECT_NE(out.str().find("Number Of Receiver Boards:  No Response From Receiver\n"),
+            std::string::npos);
+  ASSERT_EQ(Run({"--json", "diag", "--check"}), kExitRefused);
+  EXPECT_NE(out.str().find("\"system_state\":\"Sensor Not Responding\",\"operational\":false"),
+            std::string::npos)
+      << out.str();
+}
+
+TEST_F(CliControllerTest, UnprintablePartNumberBytesAreEscapedInText) {
+  controller.diagnostics = ScriptedController::DiagnosticsReply(
+      'A', {{'E', '1', '8', '0'}, {'R', '1', '8', '0'}}, "\x01\x01\x01\x01\x01\x01", "12\x1b" "4");
+  ASSERT_EQ(Run({"diag"}), kExitOk);
+  EXPECT_NE(out.str().find("Part Number:  \\x01\\x01\\x01\\x01\\x01\\x01\n"), std::string::npos);
+  EXPECT_NE(out.str().find("Date Code:    12\\x1B4\n"), std::string::npos);
+  ASSERT_EQ(Run({"--json", "diag"}), kExitOk);
+  EXPECT_NE(out.str().find("\"date_code\":\"12\\u001b4\""), std::string::npos) << out.str();
+}
+
+struct FailureCase {
+  const char* name;
+  std::function<void(CliHarness&)> setup;
+  std::vector<std::string> args;
+  int status;
+  const char* message;
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
+class CliFailureTest : public CliControllerTest,
+                       public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(CliFailureTest, ExitStatusAndMessage) {
+  const FailureCase& c = GetParam();
+  c.setup(*this);
+  std::vector<std::string> argv{"kelvt-cli"};
+  argv.insert(argv.end(), c.args.begin(), c.args.end());
+  EXPECT_EQ(RunCli(argv, ctx), c.status) << c.name;
+  EXPECT_NE(err.str().find(c.message), std::string::npos) << c.name << ": " << err.str();
+}
+
+void Mute(CliHarness& h) { h.controller.mute = true; }
+void Nothing(CliHarness&) {}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliFailureTest,
+    ::testing::Values(
+        FailureCase{"silent diag", Mute, {"diag"}, kExitNoAnswer, "Error reading diagnostics"},
+        FailureCase{"silent diag advice", Mute, {"--port", "3", "diag"}, kExitNoAnswer,
+                    "No controller answered on COM3 (/dev/ttyS2) at 9600, 19200 or 38400"},
+        FailureCase{"port not found",
+                    [](CliHarness& h) { h.port_error = kPortNotFound; },
+                    {"--port", "COM7", "diag"},
+                    kExitPortOpen,
+                    "kelvt-cli: Unable to open 7\n  Port not found\n  Device: /dev/ttyS6\n"},
+        FailureCase{"port in use",
+                    [](CliHarness& h) { h.port_error = kPortInUse; },
+                    {"--device", "/dev/ttyUSB0", "psf", "get"},
+                    kExitPortOpen,
+                    "Unable to open /dev/ttyUSB0\n  Port in use\n"},
+        FailureCase{"bad port", Nothing, {"--port", "COM25", "diag"}, kExitUsage,
+                    "'COM25' is not a serial port"},
+        FailureCase{"port and device", Nothing, {"--port", "1", "--device", "/x", "diag"},
+                    kExitUsage, "excludes"},
+        FailureCase{"unknown command", Nothing, {"align"}, kExitUsage, "align"},
+        FailureCase{"no command", Nothing, {}, kExitUsage, "subcommand is required"},
+        FailureCase{"psf without command", Nothing, {"psf"}, kExitUsage,
+                    "subcommand is required"},
+        FailureCase{"unknown option", Nothing, {"diag", "--fast"}, kExitUsage, "--fast"},
+        FailureCase{"silent psf get", Mute, {"psf", "get"}, kExitNoAnswer,
+                    "Unable to input psf."},
+        FailureCase{"psf get unwritable", Nothing, {"psf", "get", "/nonexistent/dir/x.PSF"},
+                    kExitFileWrite, "Unable to save the PSF file.\n  /nonexistent/dir/x.PSF: "},
+        FailureCase{"psf show missing", Nothing, {"psf", "show", "/nonexistent/x.PSF"},
+                    kExitFileRejected,
+                    "This File is Not Compatible\n  /nonexistent/x.PSF: No such file"},
+        FailureCase{"psf send missing", Nothing, {"psf", "send", "/nonexistent/x.PSF"},
+                    kExitFileRejected, "This File is Not Compatible"},
+        FailureCase{"psf diff missing", Nothing, {"psf", "diff", "controller", "/nonexistent"},
+                    kExitFileRejected, "This File is Not Compatible"}));
+
+TEST_F(CliControllerTest, PsfGetWritesAFileTheEditorCanLoad) {
+  const std::string path = Path("controller.PSF");
+  ASSERT_EQ(Run({"psf", "get", path}), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "PSF written to " + path + "\n");
+  PsfRecord read;
+  ASSERT_EQ(ReadPsfFile(read, path.c_str()), 1);
+  PsfRecord held;
+  held.Decode(controller.psf);
+  EXPECT_EQ(std::memcmp(&read, &held, sizeof read), 0);
+  EXPECT_EQ(controller.psf_writes, 0);  // reading changes nothing
+}
+
+TEST_F(CliControllerTest, PsfGetWithoutFileShowsEveryField) {
+  ASSERT_EQ(Run({"psf", "get"}), kExitOk) << err.str();
+  const std::string text = out.str();
+  EXPECT_NE(text.find("Controller I.D. Letter                      A\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Measurement Mode #1                         FBB\n"), std::string::npos);
+  EXPECT_NE(text.find("Baud Rate Selection                         9600\n"), std::string::npos);
+  EXPECT_NE(text.find("Binary Compress Data                        No\n"), std::string::npos);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 38);
+}
+
+TEST_F(CliControllerTest, PsfShowJsonNamesEveryField) {
+  const std::string path = WriteSet("lbm.PSF", "LBM");
+  ASSERT_EQ(Run({"--json", "psf", "show", path}), kExitOk) << err.str();
+  const std::string json = out.str();
+  EXPECT_EQ(json.rfind("{\"source\":\"" + path + "\",\"fields\":{\"controller_id\":\"A\","
+                       "\"scanning_method\":\"Straight\",\"skip_count\":\"1\","
+                       "\"meas1_mode\":\"LBM\",",
+                       0),
+            0u)
+      << json;
+  EXPECT_NE(json.find("\"binary_compress\":\"No\"}}\n"), std::string::npos) << json;
+  EXPECT_EQ(controller.wakes, 0);  // a file needs no controller
+}
+
+TEST_F(CliControllerTest, PsfShowControllerReadsIt) {
+  ASSERT_EQ(Run({"--json", "psf", "show", "controller"}), kExitOk) << err.str();
+  EXPECT_EQ(out.str().rfind("{\"source\":\"controller\",\"fields\":{", 0), 0u);
+  EXPECT_EQ(controller.psf_reads, 1);
+}
+
+TEST_F(CliControllerTest, PsfSendPutsTheFileIntoTheController) {
+  const std::string path = WriteSet("lbb.PSF", "LBB");
+  ASSERT_EQ(Run({"psf", "send", path}), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "PSF Accepted\n");
+  EXPECT_EQ(controller.psf_writes, 1);
+  EXPECT_EQ(controller.psf[3], 'C');  // LBB
+  PsfRecord held;
+  held.Decode(controller.psf);
+  EXPECT_STREQ(held.meas1_mode, "LBB");
+}
+
+TEST_F(CliControllerTest, PsfSendJson) {
+  const std::string path = WriteSet("lbb.PSF", "LBB");
+  ASSERT_EQ(Run({"psf", "send", path, "--json"}), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "{\"file\":\"" + path + "\",\"accepted\":true}\n");
+}
+
+TEST_F(CliControllerTest, PsfSendToAControllerThatRefuses) {
+  controller.accept_psf = false;
+  const std::string path = WriteSet("lbb.PSF", "LBB");
+  EXPECT_EQ(Run({"psf", "send", path}), kExitRefused);
+  EXPECT_NE(err.str().find("PSF Not Accepted"), std::string::npos);
+  EXPECT_EQ(controller.psf_rejected, 3);  // the link's three tries
+  EXPECT_TRUE(ControllerHoldsItsOwnSet());
+}
+
+TEST_F(CliControllerTest, PsfSendToASilentControllerIsNoAnswerNotRefusal) {
+  controller.mute = true;
+  const std::string path = WriteSet("lbb.PSF", "LBB");
+  EXPECT_EQ(Run({"psf", "send", path}), kExitNoAnswer);
+  EXPECT_NE(err.str().find("Unable to output psf."), std::string::npos);
+}
+
+TEST_F(CliControllerTest, PsfSendRejectsAnIncompatibleFileBeforeTouchingTheController) {
+  const std::string path = Path("bad.PSF");
+  std::ofstream(path) << "Kelvo-Tarn 2.0 PSF String\nMon Jan  1 00:00:00 2024\nVersion 1.0\n";
+  EXPECT_EQ(Run({"psf", "send", path}), kExitFileRejected);
+  EXPECT_NE(err.str().find("not a .PSF file of version 1.1"), std::string::npos) << err.str();
+  EXPECT_TRUE(targets.empty());
+  EXPECT_EQ(controller.wakes, 0);
+}
+
+TEST_F(CliControllerTest, PsfGetThenSendRoundTrip) {
+  const std::string path = Path("round.PSF");
+  ASSERT_EQ(Run({"psf", "get", path}), kExitOk);
+  ASSERT_EQ(Run({"psf", "send", path}), kExitOk) << err.str();
+  ASSERT_EQ(Run({"psf", "diff", path, "controller"}), kExitOk) << err.str();
+  EXPECT_EQ(out.str(), "The sets are identical.\n");
+}
+
+TEST_F(CliControllerTest, PsfDiffListsTheFieldsThatDiffer) {
+  const std::string a = WriteSet("a.PSF", "FBB");
+  const std::string b = WriteSet("b.PSF", "TBM");
+  ASSERT_EQ(Run({"psf", "diff", a, b}), kExitDifferent) << err.str();
+  EXPECT_NE(out.str().find("Measurement Mode #1                         FBB"), std::string::npos)
+      << out.str();
+  const std::string text = out.str();
+  EXPECT_NE(text.find("TBM\n"), std::string::npos);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);  // header and one field
+
+  ASSERT_EQ(Run({"--json", "psf", "diff", a, b}), kExitDifferent);
+  EXPECT_EQ(out.str(), "{\"a\":\"" + a + "\",\"b\":\"" + b +
+                           "\",\"identical\":false,\"differences\":[{\"key\":\"meas1_mode\","
+                           "\"label\":\"Measurement Mode #1\",\"a\":\"FBB\",\"b\":\"TBM\"}]}\n");
+  ASSERT_EQ(Run({"--json", "psf", "diff", a, "controller"}), kExitOk) << err.str();
+  EXPECT_NE(out.str().find("\"identical\":true,\"differences\":[]"), std::string::npos);
+}
+
+TEST_F(CliControllerTest, PortsListsTheTwentyFourPortsWithTheirDevices) {
+  Profile settings;
+  settings.Parse("[Communication]\nPort=2\n[Devices]\nCOM3=/dev/null\n");
+  ctx.SetSettings(settings);
+  ASSERT_EQ(Run({"ports"}), kExitOk) << err.str();
+  const std::string text = out.str();
+  EXPECT_NE(text.find("COM3  * /dev/null    yes     yes     settings [Devices]\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("COM24   /dev/ttyS23"), std::string::npos);
+  ASSERT_EQ(Run({"--json", "ports"}), kExitOk);
+  EXPECT_NE(out.str().find("{\"port\":\"COM3\",\"number\":3,\"device\":\"/dev/null\","
+                           "\"from_settings\":true,\"exists\":true,\"accessible\":true,"
+                           "\"selected\":true}"),
+            std::string::npos)
+      << out.str();
+  EXPECT_EQ(Run({"--port", "COM1", "--json", "ports"}), kExitOk);
+  EXPECT_NE(out.str().find("\"number\":1,\"device\":\"/dev/ttyS0\",\"from_settings\":false,"),
+            std::string::npos);
+  EXPECT_TRUE(targets.empty());  // listing opens nothing
+}
+
+TEST_F(CliControllerTest, SettingsPickThePortAndItsDevice) {
+  Profile settings;
+  settings.Parse("[Communication]\nPort=4\n[Devices]\nCOM5=/dev/ttyUSB3\n");
+  ctx.SetSettings(settings);
+  ASSERT_EQ(Run({"diag"}), kExitOk) << err.str();
+  ASSERT_EQ(targets.size(), 1u);
+  EXPECT_EQ(targets[0].port_number, 4);
+  EXPECT_EQ(targets[0].device_path, "/dev/ttyUSB3");
+}
+
+TEST_F(CliControllerTest, VerboseLogsTheFramesOnStandardError) {
+  ASSERT_EQ(Run({"-v", "psf", "get"}), kExitOk) << err.str();
+  const std::string log = err.str();
+  EXPECT_NE(log.find("kelvt-cli: opened COM2 (/dev/ttyS1) at 9600 baud, 8E2\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("-> F8"), std::string::npos);
+  EXPECT_NE(log.find("-> 1B 41 44 0D"), std::string::npos);
+  EXPECT_NE(log.find("<- 1C 41 45"), std::string::npos) << log;
+  EXPECT_EQ(out.str().find(" ms "), std::string::npos);  // the log stays off standard output
+}
+
+TEST_F(CliControllerTest, HelpAndVersionSucceed) {
+  EXPECT_EQ(Run({"--help"}), kExitOk);
+  EXPECT_NE(out.str().find("Exit status:"), std::string::npos);
+  EXPECT_NE(out.str().find("130  interrupted"), std::string::npos);
+  EXPECT_EQ(Run({"psf", "send", "--help"}), kExitOk);
+  EXPECT_NE(out.str().find("FILE"), std::string::npos);
+  EXPECT_EQ(Run({"--version"}), kExitOk);
+  EXPECT_EQ(out.str().rfind("kelvt-cli ", 0), 0u);
+  EXPECT_TRUE(targets.empty());
+}
+
+}  // namespace
+}  // namespace kelvt::cli
