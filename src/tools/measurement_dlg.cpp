@@ -39,6 +39,7 @@ CMeasurementDlg::CMeasurementDlg(ControllerLink* link, QWidget* parent)
   grid->setObjectName(QStringLiteral("valueGrid"));
   grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   grid->setMinimumWidth(360);
   grid->setFixedHeight(grid->horizontalHeader()->sizeHint().height() +
                        2 * grid->verticalHeader()->defaultSectionSize() + 4);

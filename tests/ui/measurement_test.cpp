@@ -1,0 +1,299 @@
+// The measurement output view against a scripted controller: statistics
+// with the zero rule, the grid written only on changes, Run / Stop / Step,
+// failed scans, and a dialog that cannot close while its loop runs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/active_dialog.h"
+#include "link/controller_link.h"
+#include "link/scan_record.h"
+#include "platform/tick.h"
+#include "support/scripted_controller.h"
+#include "support/scripted_port.h"
+#include "support/scripted_prompter.h"
+#include "tools/measurement_dlg.h"
+#include "tools/measurement_plot.h"
+#include "tools/spreadsheet.h"
+
+namespace kelvt {
+namespace {
+
+using test::ScriptedController;
+using test::ScriptedPort;
+
+std::string Reply(int mode, uint16_t v1, uint16_t v2) {
+  std::string r{'\x1c', 'A'};
+  const auto put = [&r](uint16_t v) {
+    r.push_back(static_cast<char>(v >> 8));
+    r.push_back(static_cast<char>(v & 0xFF));
+  };
+  if (mode == 0) put(v1);
+  if (mode == 1) put(v2);
+  if (mode == 2) {
+    put(v1);
+    put(v2);
+  }
+  r.push_back('\n');
+  return r;
+}
+
+// Shows one decoded scan, as the loop does.
+void Show(CMeasurementDlg& dialog, int mode, uint16_t v1, uint16_t v2 = 0) {
+  MeasurementScan scan(mode);
+  const std::string reply = Reply(mode, v1, v2);
+  ASSERT_EQ(scan.Decode(reply.data(), static_cast<int>(reply.size())), 1);
+  dialog.ShowValues(scan);
+}
+
+QStringList Row(const CSpreadSheet* grid, int row) {
+  QStringList cells;
+  for (int c = 1; c <= 4; ++c) cells << grid->CellText(row, c);
+  return cells;
+}
+
+class MeasurementTest : public ::testing::Test {
+ protected:
+  MeasurementTest() : ticks_(&clock_), port_(new ScriptedPort), link_(port_) {
+    controller_.Attach(*port_);
+    // Scans answer from the script; once it runs out, the controller is silent.
+    controller_.intercept = [this](ScriptedController& c, ScriptedPort& port, const char* d,
+                                   int n) {
+      if (n != 3 || d[2] != 'S') return false;
+      if (on_scan_) on_scan_(scans_served_);
+      if (scans_served_ >= static_cast<int>(script_.size())) return true;
+      const std::string reply = Reply(mode_, script_[scans_served_].first,
+                                      script_[scans_served_].second);
+      ++scans_served_;
+      port.QueueReply(reply, 0, c.baud);
+      return true;
+    };
+    SyncReply sync;
+    EXPECT_EQ(link_.Synchronize(sync), 1);  // scans need a woken controller
+  }
+
+  std::unique_ptr<CMeasurementDlg> Open(int mode, const char* label1 = "FBB",
+                                        const char* label2 = "None") {
+    mode_ = mode;
+    auto dialog = std::make_unique<CMeasurementDlg>(&link_, nullptr);
+    dialog->label1 = label1;
+    dialog->label2 = label2;
+    dialog->mode = mode;
+    dialog->show();
+    return dialog;
+  }
+
+  void Script(std::vector<std::pair<uint16_t, uint16_t>> values) {
+    script_ = std::move(values);
+    scans_served_ = 0;
+  }
+
+  VirtualTickSource clock_;
+  ScopedTickSource ticks_;
+  ScriptedPrompter prompter_;
+  ScriptedController controller_{9600, 'A'};
+  ScriptedPort* port_;
+  ControllerLink link_;
+  int mode_ = 0;
+  std::vector<std::pair<uint16_t, uint16_t>> script_;
+  int scans_served_ = 0;
+  std::function<void(int)> on_scan_;
+};
+
+TEST_F(MeasurementTest, OpensWithLabelsAndEmptyValues) {
+  auto dialog = Open(2, "TBB", "LBM");
+  EXPECT_EQ(dialog->windowTitle(), "Measurement Output");
+  const CSpreadSheet* grid = dialog->Grid();
+  EXPECT_EQ(grid->HeaderText(1), "Measurement");
+  EXPECT_EQ(grid->HeaderText(2), "Low");
+  EXPECT_EQ(grid->HeaderText(3), "High");
+  EXPECT_EQ(grid->HeaderText(4), "Present");
+  EXPECT_EQ(grid->GetRowCount(), 2);
+  EXPECT_EQ(Row(grid, 1), QStringList({"TBB", "", "", ""}));
+  EXPECT_EQ(Row(grid, 2), QStringList({"LBM", "", "", ""}));
+  EXPECT_TRUE(dialog->RunButton()->isEnabled());
+  EXPECT_FALSE(dialog->StopButton()->isEnabled());
+  EXPECT_TRUE(dialog->StepButton()->isEnabled());
+  EXPECT_TRUE(dialog->ExitButton()->isEnabled());
+  EXPECT_TRUE(dialog->ExitButton()->isDefault());
+  EXPECT_EQ(dialog->RunButton()->text(), "&Run");
+  EXPECT_EQ(dialog->StopButton()->text(), "&Stop");
+  EXPECT_EQ(dialog->StepButton()->text(), "S&tep");
+  EXPECT_EQ(dialog->ExitButton()->text(), "E&xit");
+}
+
+TEST_F(MeasurementTest, StatisticsSequencesInTheGrid) {
+  struct Case {
+    int mode;
+    std::vector<uint16_t> values;
+    QStringList row1;
+    QStringList row2;
+  };
+  const Case cases[] = {
+      {0, {5, 3, 7}, {"FBB", "3", "7", "7"}, {"None", "", "", ""}},
+      {0, {0, 4, 6}, {"FBB", "4", "6", "6"}, {"None", "", "", ""}},
+      {0, {4, 0, 6}, {"FBB", "0", "6", "6"}, {"None", "", "", ""}},
+      {1, {5, 3, 7}, {"FBB", "", "", ""}, {"None", "3", "7", "7"}},
+      {2, {9, 2, 5}, {"FBB", "2", "9", "5"}, {"None", "2", "9", "5"}},
+  };
+  for (const Case& c : cases) {
+    auto dialog = Open(c.mode);
+    for (uint16_t v : c.values) Show(*dialog, c.mode, v, v);
+    EXPECT_EQ(Row(dialog->Grid(), 1), c.row1) << c.mode;
+    EXPECT_EQ(Row(dialog->Grid(), 2), c.row2) << c.mode;
+  }
+}
+
+TEST_F(MeasurementTest, LowStaysZeroFromTheSecondScanOn) {
+  auto dialog = Open(0);
+  Show(*dialog, 0, 4);
+  EXPECT_EQ(dialog->Grid()->CellText(1, 2), "4");
+  Show(*dialog, 0, 0);
+  EXPECT_EQ(dialog->Grid()->CellText(1, 2), "0");
+  Show(*dialog, 0, 6);
+  EXPECT_EQ(dialog->Grid()->CellText(1, 2), "0");
+  EXPECT_NE(dialog->Stats1().low_frozen, 0u);
+}
+
+TEST_F(MeasurementTest, RunOfIdenticalValuesDrawsOnce) {
+  auto dialog = Open(0);
+  Script({{42, 0}, {42, 0}, {42, 0}, {42, 0}, {42, 0}});
+  const int redraws_before = dialog->Plot()->RedrawCount();
+  dialog->OnRun();  // ends when the script runs out: the scan fails
+  EXPECT_EQ(dialog->DisplayUpdates(), 1);
+  // Run clears the plot (one redraw) and the one change draws it once more.
+  EXPECT_EQ(dialog->Plot()->RedrawCount() - redraws_before, 2);
+  // Every scan is kept for the trend, drawn or not.
+  EXPECT_EQ(dialog->Plot()->History().Size(), 5);
+  EXPECT_EQ(Row(dialog->Grid(), 1), QStringList({"FBB", "42", "42", "42"}));
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].text, "Could not input scan");
+  EXPECT_EQ(prompter_.messages[0].caption, "Kelvo-Tarn");
+  EXPECT_EQ(prompter_.messages[0].buttons, PromptButtons::Ok);
+  EXPECT_EQ(prompter_.messages[0].icon, PromptIcon::None);
+  EXPECT_EQ(prompter_.messages[0].parent, dialog.get());
+}
+
+TEST_F(MeasurementTest, OnlyChangedScansAreShown) {
+  auto dialog = Open(2);
+  Script({{1, 1}, {1, 1}, {1, 2}, {1, 2}, {3, 2}, {3, 2}, {3, 2}});
+  dialog->OnRun();
+  EXPECT_EQ(dialog->DisplayUpdates(), 3);
+  EXPECT_EQ(Row(dialog->Grid(), 1), QStringList({"FBB", "1", "3", "3"}));
+  EXPECT_EQ(Row(dialog->Grid(), 2), QStringList({"None", "1", "2", "2"}));
+}
+
+TEST_F(MeasurementTest, StopEndsTheLoopAfterTheScanInProgress) {
+  auto dialog = Open(0);
+  Script(std::vector<std::pair<uint16_t, uint16_t>>(50, {7, 0}));
+  bool states_ok = false;
+  bool close_refused = false;
+  on_scan_ = [&](int served) {
+    if (served != 2) return;
+    // While the loop runs: only Stop is enabled, the dialog is the active
+    // one, and it will not close.
+    states_ok = dialog->StopButton()->isEnabled() && !dialog->RunButton()->isEnabled() &&
+                !dialog->StepButton()->isEnabled() && !dialog->ExitButton()->isEnabled() &&
+                ActiveDialogWindow() == dialog.get() && dialog->Running();
+    QTest::mouseClick(dialog->StopButton(), Qt::LeftButton);
+    dialog->reject();
+    close_refused = dialog->isVisible();
+  };
+  dialog->OnRun();
+  EXPECT_TRUE(states_ok);
+  EXPECT_TRUE(close_refused);
+  EXPECT_EQ(scans_served_, 3);  // the scan in progress completes
+  EXPECT_TRUE(prompter_.messages.empty());
+  EXPECT_FALSE(dialog->Running());
+  EXPECT_EQ(ActiveDialogWindow(), nullptr);
+  EXPECT_TRUE(dialog->RunButton()->isEnabled());
+  EXPECT_TRUE(dialog->StepButton()->isEnabled());
+  EXPECT_TRUE(dialog->ExitButton()->isEnabled());
+  EXPECT_FALSE(dialog->StopButton()->isEnabled());
+  EXPECT_EQ(dialog->focusWidget(), dialog->RunButton());
+  // After the loop Exit closes it.
+  QTest::mouseClick(dialog->ExitButton(), Qt::LeftButton);
+  EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(MeasurementTest, EscapeDuringTheLoopStopsItButDoesNotClose) {
+  auto dialog = Open(0);
+  Script(std::vector<std::pair<uint16_t, uint16_t>>(50, {7, 0}));
+  on_scan_ = [&](int served) {
+    if (served == 1) QTest::keyClick(dialog.get(), Qt::Key_Escape);
+  };
+  dialog->OnRun();
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_LT(scans_served_, 50);
+  QTest::keyClick(dialog.get(), Qt::Key_Escape);
+  EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(MeasurementTest, StepContinuesTheStatisticsOfARun) {
+  auto dialog = Open(0);
+  // Step before any Run: fresh statistics.
+  Script({{9, 0}});
+  dialog->OnStep();
+  EXPECT_EQ(Row(dialog->Grid(), 1), QStringList({"FBB", "9", "9", "9"}));
+
+  Script({{5, 0}, {6, 0}});
+  dialog->OnRun();  // resets, shows 5 and 6, then fails
+  EXPECT_EQ(Row(dialog->Grid(), 1), QStringList({"FBB", "5", "6", "6"}));
+  prompter_.messages.clear();
+
+  Script({{2, 0}});
+  dialog->OnStep();
+  EXPECT_EQ(Row(dialog->Grid(), 1), QStringList({"FBB", "2", "6", "2"}));
+  EXPECT_TRUE(prompter_.messages.empty());
+
+  // A failed step tells the technician and keeps the values.
+  dialog->OnStep();
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].text, "Could not input scan");
+  EXPECT_EQ(Row(dialog->Grid(), 1), QStringList({"FBB", "2", "6", "2"}));
+  EXPECT_TRUE(dialog->RunButton()->isEnabled());
+}
+
+TEST_F(MeasurementTest, ScreenshotWithTrend) {
+  auto dialog = Open(2, "TBB", "LBB");
+  std::vector<std::pair<uint16_t, uint16_t>> values;
+  for (int i = 0; i < 60; ++i) {
+    values.push_back({static_cast<uint16_t>(120 + (i * 7) % 40), static_cast<uint16_t>(60 + i)});
+  }
+  Script(values);
+  dialog->OnRun();
+  QDir().mkpath(KELVT_SCREENSHOT_DIR);
+  EXPECT_TRUE(dialog->grab().save(QStringLiteral(KELVT_SCREENSHOT_DIR "/measurement.png")));
+}
+
+TEST(MeasurementHistoryTest, KeepsTheLastScansInOrder) {
+  MeasurementHistory history;
+  uint16_t low = 0;
+  uint16_t high = 0;
+  EXPECT_FALSE(history.Range(low, high));
+  const int total = MeasurementHistory::kCapacity + 5;
+  for (int i = 0; i < total; ++i) {
+    history.Record(true, static_cast<uint16_t>(i), i % 2 == 0, static_cast<uint16_t>(1000 + i));
+  }
+  ASSERT_EQ(history.Size(), MeasurementHistory::kCapacity);
+  EXPECT_EQ(history.Value(0, 0), 5);  // the oldest five fell out
+  EXPECT_EQ(history.Value(0, history.Size() - 1), total - 1);
+  EXPECT_TRUE(history.Has(1, 1));     // scan 6 is even
+  EXPECT_FALSE(history.Has(1, 0));
+  ASSERT_TRUE(history.Range(low, high));
+  EXPECT_EQ(low, 5);
+  EXPECT_EQ(high, 1000 + total - 1);  // the newest scan (124) is even: it has one
+  history.Clear();
+  EXPECT_EQ(history.Size(), 0);
+  EXPECT_FALSE(history.Has(0, 0));
+}
+
+}  // namespace
+}  // namespace kelvt
