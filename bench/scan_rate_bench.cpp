@@ -1,0 +1,136 @@
+// Scan-rate benchmark: runs the alignment view's scan loop through the real
+// port against kelvt-sim and compares its pace with what the protocol
+// allows, and measures the CPU the loop costs.
+//
+// Usage: kelvt-scan-bench [seconds] [baud] [boards]
+//   seconds  how long to scan (default 5)
+//   baud     the simulator's rate: 9600, 19200 or 38400 (default 38400)
+//   boards   the simulator's board list (default EG,EG,RG,RG: 32 beams)
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "link/controller_link.h"
+#include "link/diagnostic_record.h"
+#include "link/scan_record.h"
+#include "psf/psf_image.h"
+#include "serial/posix_serial_port.h"
+#include "support/sim_process.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The simulator's own time to answer (its --reply-delay).
+constexpr int kSimReplyDelayMs = 2;
+// Fixed waits of one Scan: 50 ms before the first try, 100 ms settle.
+constexpr double kPreWaitMs = 50.0;
+constexpr double kSettleMs = 100.0;
+
+double CpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+int Fail(const char* what) {
+  std::fprintf(stderr, "kelvt-scan-bench: %s\n", what);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
+  const long baud = argc > 2 ? std::atol(argv[2]) : 38400;
+  const std::string boards = argc > 3 ? argv[3] : "EG,EG,RG,RG";
+  if (seconds <= 0 || (baud != 9600 && baud != 19200 && baud != 38400)) {
+    return Fail("usage: kelvt-scan-bench [seconds] [9600|19200|38400] [boards]");
+  }
+
+  kelvt::test::SimProcess sim(KELVT_SIM_PATH,
+                              {"--baud", std::to_string(baud), "--boards", boards, "--moving", "4",
+                               "--reply-delay", std::to_string(kSimReplyDelayMs)});
+  if (!sim.ok()) return Fail(sim.error().c_str());
+
+  // As an operation opens it, at 9600: the first command searches the rate.
+  auto* port = new kelvt::PosixSerialPort(sim.path(), 0, 9600, 'E', 8, 1, 0, 0, 0, 0, 0);
+  if (port->ErrorStatus() != 0) {
+    delete port;
+    return Fail("cannot open the simulator's terminal");
+  }
+  kelvt::ControllerLink link(port);
+
+  // What the alignment operation does before its dialog: diagnostics, the
+  // controller's PSF, and a PSF that makes scans answer with a beam map.
+  kelvt::DiagnosticRecord diag;
+  if (link.InputDiagnostics(diag) == 0) return Fail("no diagnostics");
+  kelvt::PsfImage psf;
+  if (link.InputPsf(psf) == 0) return Fail("cannot read the PSF");
+  psf.SetMeasurementMode('I', true);
+  psf.SetMeasurementMode('K', false);
+  psf.SetScanControl('c');
+  psf.SetSerialTransmission('c');
+  psf.SetScanningMethod('a');
+  if (link.OutputPsf(psf) == 0) return Fail("the alignment PSF was not accepted");
+
+  const int beams = diag.total_channels / 2;
+  kelvt::BeamBitmapScan current(beams);
+  kelvt::BeamBitmapScan last(beams);
+  long scans = 0;
+  long changes = 0;
+  long failures = 0;
+
+  const double cpu0 = CpuSeconds();
+  const auto t0 = Clock::now();
+  const auto end = t0 + std::chrono::duration<double>(seconds);
+  while (Clock::now() < end) {
+    if (link.Scan(current) == 0) {
+      ++failures;
+      continue;
+    }
+    // The view's own work per scan: redraw only when the map changed.
+    if (scans == 0 || !last.Equals(current)) {
+      last.Assign(current);
+      ++changes;
+    }
+    ++scans;
+  }
+  const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+  const double cpu = CpuSeconds() - cpu0;
+
+  const int request_bytes = 3;
+  const int reply_bytes = current.ExpectedLength();
+  const double transfer_ms = (request_bytes + reply_bytes) * 12.0 * 1000.0 / static_cast<double>(baud);
+  const double limit_ms = kPreWaitMs + kSettleMs + transfer_ms + kSimReplyDelayMs;
+  // On a real line the request and the reply cross while the settle delay
+  // runs, so the strict bound counts only what sticks out of it.
+  const double strict_ms = kPreWaitMs + std::max(kSettleMs, transfer_ms + kSimReplyDelayMs);
+  const double rate = static_cast<double>(scans) / wall;
+  const double limit_rate = 1000.0 / limit_ms;
+  const double strict_rate = 1000.0 / strict_ms;
+
+  std::printf("scan-rate benchmark: %d beams at %ld baud for %.1f s\n", beams, baud, wall);
+  std::printf("  scans               %ld (%ld failed, %ld changed the map)\n", scans, failures,
+              changes);
+  std::printf("  scans per second    %.3f\n", rate);
+  std::printf("  protocol limit      %.3f scans/s  (%.0f ms pre-wait + %.0f ms settle + %.2f ms "
+              "transfer of %d bytes + %d ms reply = %.2f ms)\n",
+              limit_rate, kPreWaitMs, kSettleMs, transfer_ms, request_bytes + reply_bytes,
+              kSimReplyDelayMs, limit_ms);
+  std::printf("  ratio               %.3f  (target >= 0.95)\n", rate / limit_rate);
+  std::printf("  strict limit        %.3f scans/s  (transfer and reply inside the settle delay: "
+              "%.2f ms), ratio %.3f\n",
+              strict_rate, strict_ms, rate / strict_rate);
+  std::printf("  mean time per scan  %.2f ms\n", wall * 1000.0 / static_cast<double>(scans));
+  std::printf("  CPU while scanning  %.2f %% of one core  (%.3f s in %.1f s; target < 5 %%)\n",
+              100.0 * cpu / wall, cpu, wall);
+  return failures == 0 ? 0 : 1;
+}
