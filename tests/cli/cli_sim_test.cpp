@@ -1,0 +1,279 @@
+// kelvt-cli end to end: the real executable, through the real serial port,
+// against kelvt-sim on a pseudo-terminal.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "cli/exit_codes.h"
+#include "cli_process.h"
+#include "psf/psf_file.h"
+#include "psf/psf_record.h"
+#include "support/sim_process.h"
+
+namespace kelvt::cli {
+namespace {
+
+using test_support::CliProcess;
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class CliSimTest : public ::testing::Test {
+ protected:
+  CliSimTest() {
+    char pattern[] = "/tmp/kelvt-cli-sim-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    dir_ = made != nullptr ? made : "/tmp";
+  }
+  ~CliSimTest() override { std::filesystem::remove_all(dir_); }
+
+  void StartSim(const std::vector<std::string>& args) {
+    sim_ = std::make_unique<kelvt::test::SimProcess>(KELVT_SIM_PATH, args);
+    ASSERT_TRUE(sim_->ok()) << sim_->error();
+  }
+
+  // Runs kelvt-cli on the simulator's terminal.
+  Result Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--device", sim_->path()});
+    return CliWithout(args);
+  }
+  // Runs kelvt-cli with exactly these arguments.
+  Result CliWithout(const std::vector<std::string>& args) {
+    CliProcess process(KELVT_CLI_PATH, args, dir_);
+    const int status = process.Finish(30000);
+    return {status, process.out(), process.err()};
+  }
+  std::unique_ptr<CliProcess> Start(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--device", sim_->path()});
+    return std::make_unique<CliProcess>(KELVT_CLI_PATH, args, dir_);
+  }
+
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+  std::string WriteSet(const std::string& name, const char* mode1, const char* mode2) {
+    PsfRecord record;
+    SetField(record.meas1_mode, mode1);
+    SetField(record.meas2_mode, mode2);
+    const std::string path = Path(name);
+    EXPECT_EQ(WritePsfFile(record, path.c_str()), 1);
+    return path;
+  }
+
+  // The controller holds the set of `file` (compared field by field).
+  void ExpectControllerHolds(const std::string& file) {
+    const Result diff = Cli({"psf", "diff", file, "controller"});
+    EXPECT_EQ(diff.status, kExitOk) << diff.out << diff.err;
+  }
+
+  std::string dir_;
+  std::unique_ptr<kelvt::test::SimProcess> sim_;
+};
+
+TEST_F(CliSimTest, DiagTextAndJson) {
+  StartSim({"--boards", "EG,R8:3", "--part-number", "654321", "--date-code", "2649"});
+  const Result text = Cli({"diag"});
+  ASSERT_EQ(text.status, kExitOk) << text.err;
+  EXPECT_EQ(text.out,
+            "System State:               Reciever Error\n"
+            "Number Of Emitter Boards:   1\n"
+            "Number Of Receiver Boards:  1\n"
+            "\n"
+            "Board  Num Channels  Type  State\n"
+            "    1  16            E     0 No Errors\n"
+            "    1  8             R     3 Channel 3\n"
+            "\n"
+            "Part Number:  654321\n"
+            "Date Code:    2649\n");
+  const Result json = Cli({"diag", "--json", "--check"});
+  EXPECT_EQ(json.status, kExitRefused);
+  EXPECT_EQ(json.out,
+            "{\"system_state\":\"Reciever Error\",\"operational\":false,\"emitter_count\":1,"
+            "\"receiver_count\":1,\"total_channels\":24,\"boards\":["
+            "{\"type\":\"E\",\"board\":1,\"channels\":\"16\",\"error_code\":\"0\","
+            "\"error\":\"0 No Errors\"},"
+            "{\"type\":\"R\",\"board\":1,\"channels\":\"8\",\"error_code\":\"3\","
+            "\"error\":\"3 Channel 3\"}],\"part_number\":\"654321\",\"date_code\":\"2649\"}\n");
+  EXPECT_NE(json.err.find("not operational"), std::string::npos) << json.err;
+}
+
+TEST_F(CliSimTest, PsfGetSendDiffAndShow) {
+  StartSim({"--meas1", "LBB", "--meas2", "TBM"});
+  const std::string saved = Path("saved.PSF");
+  const Result get = Cli({"-v", "psf", "get", saved});
+  ASSERT_EQ(get.status, kExitOk) << get.err;
+  EXPECT_EQ(get.out, "PSF written to " + saved + "\n");
+  EXPECT_NE(get.err.find("-> F8"), std::string::npos) << get.err;  // the frame log
+  EXPECT_NE(get.err.find("<- 1C 41 45"), std::string::npos) << get.err;
+
+  const Result show = Cli({"psf", "show", saved});
+  ASSERT_EQ(show.status, kExitOk) << show.err;
+  EXPECT_NE(show.out.find("Measurement Mode #1                         LBB\n"
+                          "Measurement Mode #2                         TBM\n"),
+            std::string::npos)
+      << show.out;
+  const Result show_json = Cli({"--json", "psf", "show", saved});
+  EXPECT_NE(show_json.out.find("\"meas1_mode\":\"LBB\",\"meas2_mode\":\"TBM\""),
+            std::string::npos)
+      << show_json.out;
+
+  const std::string other = WriteSet("other.PSF", "FBM", "None");
+  const Result send = Cli({"psf", "send", other});
+  ASSERT_EQ(send.status, kExitOk) << send.err;
+  EXPECT_EQ(send.out, "PSF Accepted\n");
+  const Result differs = Cli({"--json", "psf", "diff", saved, "controller"});
+  EXPECT_EQ(differs.status, kExitDifferent);
+  EXPECT_NE(differs.out.find("{\"key\":\"meas1_mode\",\"label\":\"Measurement Mode #1\","
+                             "\"a\":\"LBB\",\"b\":\"FBM\"}"),
+            std::string::npos)
+      << differs.out;
+
+  // The round trip: what was read goes back and reads back the same.
+  ASSERT_EQ(Cli({"psf", "send", saved}).status, kExitOk);
+  ExpectControllerHolds(saved);
+  const Result send_json = Cli({"--json", "psf", "send", saved});
+  EXPECT_EQ(send_json.out, "{\"file\":\"" + saved + "\",\"accepted\":true}\n");
+}
+
+constexpr char kScanBlock[] =
+    "(32 beams)\n"
+    "Channel   Broken    Made\n"
+    "Total          3      29\n"
+    "First          4       1\n"
+    "Last           6      32\n"
+    "Channel        Status\n"
+    "4 - 6          Broken\n"
+    "\n";
+
+TEST_F(CliSimTest, BeamsCountThreeThenTheControllersOwnSet) {
+  StartSim({"--beams", "4-6", "--meas1", "LBB"});
+  const std::string before = Path("before.PSF");
+  ASSERT_EQ(Cli({"psf", "get", before}).status, kExitOk);
+  const Result beams = Cli({"beams", "--count", "3"});
+  ASSERT_EQ(beams.status, kExitOk) << beams.err;
+  EXPECT_EQ(beams.out, std::string("Scan 1 ") + kScanBlock + "Scan 2 " + kScanBlock + "Scan 3 " +
+                           kScanBlock);
+  ExpectControllerHolds(before);
+}
+
+TEST_F(CliSimTest, BeamsWatchStopsOnCtrlCAndRestores) {
+  StartSim({"--beams", "4-6", "--meas1", "TBB"});
+  const std::string before = Path("before.PSF");
+  ASSERT_EQ(Cli({"psf", "get", before}).status, kExitOk);
+  auto watch = Start({"--json", "beams", "--watch"});
+  ASSERT_TRUE(watch->WaitForOutput("\n", 15000)) << watch->err();
+  watch->Signal(SIGINT);
+  EXPECT_EQ(watch->Finish(15000), kExitOk) << watch->err();
+  EXPECT_EQ(watch->out(),
+            "{\"scan\":1,\"beams\":32,\"broken\":{\"count\":3,\"first\":4,\"last\":6},"
+            "\"made\":{\"count\":29,\"first\":1,\"last\":32},\"filter\":\"broken\",\"ranges\":["
+            "{\"channels\":\"4 - 6\",\"first\":4,\"last\":6,\"state\":\"Broken\"}]}\n");
+  ExpectControllerHolds(before);
+}
+
+TEST_F(CliSimTest, CtrlCBeforeTheCountEndsWith130AndRestores) {
+  StartSim({"--beams", "4-6", "--meas1", "CBM"});
+  const std::string before = Path("before.PSF");
+  ASSERT_EQ(Cli({"psf", "get", before}).status, kExitOk);
+  auto beams = Start({"beams", "--count", "1000"});
+  ASSERT_TRUE(beams->WaitForOutput("Scan 1 ", 15000)) << beams->err();
+  beams->Signal(SIGINT);
+  EXPECT_EQ(beams->Finish(15000), kExitInterrupted) << beams->err();
+  EXPECT_NE(beams->err().find("putting the controller's own PSF back"), std::string::npos);
+  ExpectControllerHolds(before);
+}
+
+TEST_F(CliSimTest, MeasureTrialRun) {
+  StartSim({"--beams", "4-6", "--meas1", "LBM"});
+  const std::string before = Path("before.PSF");
+  ASSERT_EQ(Cli({"psf", "get", before}).status, kExitOk);
+  const std::string trial = WriteSet("trial.PSF", "FBB", "TBB");
+  const Result json = Cli({"--json", "measure", trial, "--count", "2"});
+  ASSERT_EQ(json.status, kExitOk) << json.err;
+  const std::string line =
+      "\"measurements\":[{\"measurement\":1,\"label\":\"FBB\",\"enabled\":true,\"low\":4,"
+      "\"high\":4,\"present\":4},{\"measurement\":2,\"label\":\"TBB\",\"enabled\":true,"
+      "\"low\":3,\"high\":3,\"present\":3}]}\n";
+  EXPECT_EQ(json.out, "{\"scan\":1," + line + "{\"scan\":2," + line);
+  const Result text = Cli({"measure", trial});
+  ASSERT_EQ(text.status, kExitOk) << text.err;
+  EXPECT_EQ(text.out,
+            "Scan 1\n"
+            "Measurement       Low      High   Present\n"
+            "FBB                 4         4         4\n"
+            "TBB                 3         3         3\n"
+            "\n");
+  ExpectControllerHolds(before);
+}
+
+TEST_F(CliSimTest, NullSpanGetAndSet) {
+  StartSim({"--null-span", "100,3000,200,4000"});
+  const Result get = Cli({"nullspan", "get"});
+  ASSERT_EQ(get.status, kExitOk) << get.err;
+  EXPECT_EQ(get.out,
+            "Analog Output#1  Null 100  Span 3000\n"
+            "Analog Output#2  Null 200  Span 4000\n");
+  const Result set = Cli({"nullspan", "set", "50", "1500", "0", "4095", "--update", "span"});
+  ASSERT_EQ(set.status, kExitOk) << set.err;
+  EXPECT_NE(set.err.find("Span 1 1500 is outside 2000-4095; 2000 is sent"), std::string::npos);
+  const Result after = Cli({"--json", "nullspan", "get"});
+  EXPECT_EQ(after.out,
+            "{\"values\":{\"null1\":50,\"span1\":2000,\"null2\":0,\"span2\":4095}}\n");
+}
+
+TEST_F(CliSimTest, StampThroughAPortMappedInTheSettingsFile) {
+  StartSim({});
+  std::ofstream(Path("kelvt.INI")) << "[Devices]\nCOM5=" << sim_->path() << "\n";
+  const Result stamp =
+      CliWithout({"--port", "COM5", "stamp", "--part", "777777", "--date-code", "2610"});
+  ASSERT_EQ(stamp.status, kExitOk) << stamp.err;
+  EXPECT_EQ(stamp.out, "Part Number and Date Code Set.\nPart Number:  777777\nDate Code:    2610\n");
+  const Result diag = CliWithout({"--port", "COM5", "--json", "diag"});
+  EXPECT_NE(diag.out.find("\"part_number\":\"777777\",\"date_code\":\"2610\""), std::string::npos)
+      << diag.out << diag.err;
+  const Result ports = CliWithout({"--port", "COM5", "ports"});
+  EXPECT_NE(ports.out.find("COM5  * " + sim_->path()), std::string::npos) << ports.out;
+}
+
+TEST_F(CliSimTest, ErrorStatuses) {
+  StartSim({"--silent"});
+  const Result missing = CliWithout({"--device", Path("no-such-tty"), "diag"});
+  EXPECT_EQ(missing.status, kExitPortOpen);
+  EXPECT_NE(missing.err.find("Port not found"), std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+
+  const Result silent = Cli({"diag"});
+  EXPECT_EQ(silent.status, kExitNoAnswer);
+  EXPECT_NE(silent.err.find("Error reading diagnostics"), std::string::npos) << silent.err;
+  EXPECT_NE(silent.err.find("No controller answered on " + sim_->path()), std::string::npos);
+
+  EXPECT_EQ(CliWithout({"diag", "--bogus"}).status, kExitUsage);
+  const std::string bad = Path("bad.PSF");
+  std::ofstream(bad) << "not a parameter set\n";
+  EXPECT_EQ(Cli({"psf", "send", bad}).status, kExitFileRejected);
+  EXPECT_EQ(Cli({"psf", "get", Path("missing/dir/x.PSF")}).status, kExitNoAnswer);
+}
+
+TEST_F(CliSimTest, RefusalsAndFileWrites) {
+  StartSim({"--no-ack", "--boards", "EG:2,RG"});
+  const std::string set = WriteSet("set.PSF", "FBB", "None");
+  const Result send = Cli({"psf", "send", set});
+  EXPECT_EQ(send.status, kExitRefused);
+  EXPECT_NE(send.err.find("PSF Not Accepted"), std::string::npos) << send.err;
+  const Result beams = Cli({"beams"});
+  EXPECT_EQ(beams.status, kExitRefused);
+  EXPECT_NE(beams.err.find("not in an operational state"), std::string::npos) << beams.err;
+  const Result unwritable = Cli({"psf", "get", Path("missing/dir/x.PSF")});
+  EXPECT_EQ(unwritable.status, kExitFileWrite);
+  EXPECT_NE(unwritable.err.find("Unable to save the PSF file."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelvt::cli
