@@ -15,11 +15,18 @@ struct DiagOptions {
   bool check = false;
 };
 
+bool BothBarsAnswer(const DiagnosticRecord& d) {
+  return d.emitter_count > 0 && d.receiver_count > 0;
+}
+
 // The state as the diagnostics view shows it: a bar without boards means
 // the sensor does not respond, whatever the decoded state says.
 std::string ShownState(const DiagnosticRecord& d) {
-  if (d.emitter_count <= 0 || d.receiver_count <= 0) return kSensorNotResponding;
-  return d.SystemStateName();
+  return BothBarsAnswer(d) ? d.SystemStateName() : kSensorNotResponding;
+}
+
+bool IsOperational(const DiagnosticRecord& d) {
+  return BothBarsAnswer(d) && d.system_state == kOperational;
 }
 
 void WriteBoardsJson(JsonWriter& json, const BoardEntry* boards, int count, const char* type) {
@@ -62,7 +69,7 @@ int RunDiag(CliContext& ctx, const DiagOptions& options) {
     JsonWriter json(ctx.out);
     json.BeginObject()
         .Field("system_state", state)
-        .Field("operational", state == d.SystemStateName() && d.system_state == kOperational)
+        .Field("operational", IsOperational(d))
         .Field("emitter_count", d.emitter_count)
         .Field("receiver_count", d.receiver_count)
         .Field("total_channels", d.total_channels);
@@ -94,7 +101,7 @@ int RunDiag(CliContext& ctx, const DiagOptions& options) {
     out << "Date Code:    " << Printable(d.date_code) << '\n';
   }
 
-  if (options.check && !(state == d.SystemStateName() && d.system_state == kOperational)) {
+  if (options.check && !IsOperational(d)) {
     ctx.Error("The controller is not operational: " + state,
               "Check the boards listed above and the cabling of the emitter and receiver bars.");
     return kExitRefused;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -104,10 +105,17 @@ int RestoreGuard::Finish() {
                    "\nWhen the controller answers again, send it back with:\n"
                    "  kelvt-cli psf send '" + outcome.path + "'");
   } else {
+    // Last resort: the bytes themselves, so that the set can still be rebuilt.
+    std::string bytes;
+    for (int i = 0; i < kPsfSize; ++i) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%02X%s", static_cast<unsigned char>(saved_[i]),
+                    i + 1 < kPsfSize ? " " : "");
+      bytes += hex;
+    }
     ctx_.Error("Unable to restore original psf.",
                "It could not be saved to a file either (" + outcome.save_error +
-                   ").\nDo not switch the controller off; check the line and run the "
-                   "command again to read and restore it.");
+                   ").\nThe controller's own PSF, byte by byte:\n" + bytes);
   }
   return kExitNoAnswer;
 }

@@ -170,6 +170,21 @@ TEST_F(CliBeamsTest, AControllerGoneMidScanLeavesItsSetInAFile) {
   EXPECT_EQ(std::memcmp(&rescued, &original, sizeof rescued), 0);
 }
 
+TEST_F(CliBeamsTest, WithNowhereToSaveTheSetItsBytesArePrinted) {
+  ctx.SetRescueDirectories({"/nonexistent/kelvt"});
+  OnScan(1, [this] { controller.mute = true; });
+  EXPECT_EQ(Run({"beams", "--watch"}), kExitNoAnswer);
+  std::string bytes;
+  for (int i = 0; i < kPsfSize; ++i) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(original_psf[i]));
+    bytes += (i == 0 ? "" : " ") + std::string(hex);
+  }
+  EXPECT_NE(err.str().find("The controller's own PSF, byte by byte:\n  " + bytes + "\n"),
+            std::string::npos)
+      << err.str();
+}
+
 class CliMeasureTest : public CliHarness {
  protected:
   std::string WriteSet(const char* mode1, const char* mode2) {
