@@ -51,7 +51,7 @@ bool PsfImage::FromControllerReply(const char* reply) {
 void PsfImage::UpdateCheckSum() {
   // Bytes 0-75 summed as signed chars stay within -9701..9679, so "%05ld"
   // always yields exactly five characters.
-  char text[16];
+  char text[24];  // room for any long, so the formatter never truncates
   std::snprintf(text, sizeof text, "%05ld", PsfCheckSum(bytes.data()));
   std::memcpy(bytes.data() + kCheckSumAt, text, kCheckSumDigits);
 }
