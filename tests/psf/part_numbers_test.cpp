@@ -39,7 +39,7 @@ TEST(IsValidPartNumber, CountsBytes) {
                {"A B CD", true},
                {"12345", false},
                {"1234567", false},
-               {std::string("12\0456", 6), false},
+               {std::string("12\0" "456", 6), false},
                {"\xC3\x84" "BCDE", true},     // six bytes
                {"\xC3\x84" "BCDEF", false}};  // six letters, seven bytes
   for (const auto& c : cases) EXPECT_EQ(IsValidPartNumber(c.value), c.valid) << c.value;
