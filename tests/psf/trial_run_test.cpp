@@ -4,6 +4,11 @@
 
 #include <string>
 
+#include "link/controller_link.h"
+#include "platform/tick.h"
+#include "support/scripted_controller.h"
+#include "support/scripted_port.h"
+
 namespace kelvt {
 namespace {
 
@@ -92,6 +97,75 @@ TEST(TrialRunTest, TrialImageNeverCarriesAnUnknownBaudByte) {
   PsfRecord record;
   record.baud_index = 1;
   EXPECT_EQ(BuildTrialImage(record)[5], 'B');
+}
+
+}  // namespace
+}  // namespace kelvt
+
+namespace kelvt {
+namespace {
+
+// The controller-side sequence against a scripted controller.
+class StartTrialRunTest : public ::testing::Test {
+ protected:
+  StartTrialRunTest() : ticks_(&clock_), port_(new test::ScriptedPort), link_(port_) {
+    controller_.Attach(*port_);
+    original_ = std::string(controller_.psf, kPsfSize);
+  }
+
+  VirtualTickSource clock_;
+  ScopedTickSource ticks_;
+  test::ScriptedController controller_{9600, 'A'};
+  test::ScriptedPort* port_;
+  ControllerLink link_;
+  std::string original_;
+};
+
+TEST_F(StartTrialRunTest, SavesTheOwnSetSendsTheTrialSetAndFollowsItsRate) {
+  PsfRecord record;
+  SetField(record.meas1_mode, "TBB");
+  record.baud_index = 2;
+  record.no_serial = kNotSelected;
+  record.ascii_tx = kSelected;
+  PsfImage saved;
+  EXPECT_EQ(StartTrialRun(link_, record, saved), TrialRunStatus::kStarted);
+  EXPECT_EQ(std::string(saved.Data(), kPsfSize), original_);
+  EXPECT_EQ(controller_.psf_writes, 1);
+  EXPECT_EQ(controller_.psf[3], 'E');
+  EXPECT_EQ(controller_.psf[5], 'C');
+  EXPECT_EQ(controller_.psf[6], 'c');
+  EXPECT_EQ(controller_.psf[64], 'c');
+  EXPECT_EQ(link_.BaudIndex(), 2);
+  EXPECT_EQ(controller_.baud, 38400);
+  // The saved set goes back at the new rate without a search miss.
+  EXPECT_EQ(link_.OutputPsf(saved), 1);
+  EXPECT_EQ(std::string(controller_.psf, kPsfSize), original_);
+}
+
+TEST_F(StartTrialRunTest, FailuresLeaveTheControllerAsItWas) {
+  struct Case {
+    const char* name;
+    void (*shape)(test::ScriptedController&);
+    TrialRunStatus status;
+  };
+  const Case cases[] = {
+      {"silent", [](test::ScriptedController& c) { c.mute = true; },
+       TrialRunStatus::kSavedPsfNotRead},
+      {"refuses the set", [](test::ScriptedController& c) { c.accept_psf = false; },
+       TrialRunStatus::kTrialPsfNotAccepted},
+  };
+  for (const Case& c : cases) {
+    test::ScriptedController fresh(9600, 'A');
+    c.shape(fresh);
+    fresh.Attach(*port_);
+    const std::string before(fresh.psf, kPsfSize);
+    PsfImage saved;
+    EXPECT_EQ(StartTrialRun(link_, PsfRecord(), saved), c.status) << c.name;
+    EXPECT_EQ(fresh.psf_writes, 0) << c.name;
+    EXPECT_EQ(std::string(fresh.psf, kPsfSize), before) << c.name;
+    EXPECT_EQ(link_.BaudIndex(), 0) << c.name;
+    controller_.Attach(*port_);
+  }
 }
 
 }  // namespace
