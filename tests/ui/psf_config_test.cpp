@@ -513,5 +513,19 @@ TEST_F(PsfConfigTest, RulesRunFromTheControls) {
   EXPECT_EQ(prompter_.beeps, beeps + 1);
 }
 
+TEST_F(PsfConfigTest, OperationRunsTheEditorModallyAndReturnsOne) {
+  operation_.reset();
+  EditPsfOperation operation(nullptr, 0, 9600);
+  bool editor_seen = false;
+  QTimer::singleShot(0, [&] {
+    auto* editor = qobject_cast<CPsfConfigDlg*>(QApplication::activeModalWidget());
+    editor_seen = editor != nullptr;
+    if (editor != nullptr) Click(*editor, "quitButton");
+  });
+  EXPECT_EQ(operation.Run(), 1);
+  EXPECT_TRUE(editor_seen);
+  EXPECT_EQ(controller_.psf_reads + controller_.psf_writes, 0);  // opening talks to no one
+}
+
 }  // namespace
 }  // namespace kelvt
