@@ -1,6 +1,8 @@
 #include "cli/cli_output.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace kelvt::cli {
 
@@ -31,6 +33,13 @@ std::string PadLeft(std::string_view text, std::size_t width) {
   if (text.size() < width) padded.assign(width - text.size(), ' ');
   padded += text;
   return padded;
+}
+
+std::string PsfFileAdvice(const std::string& path) {
+  std::FILE* probe = std::fopen(path.c_str(), "rb");
+  if (probe == nullptr) return path + ": " + std::strerror(errno);
+  std::fclose(probe);
+  return path + ": not a .PSF file of version 1.1 with 81 value lines and a valid command byte.";
 }
 
 bool IsSmallNumber(std::string_view text) {

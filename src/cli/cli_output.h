@@ -15,6 +15,11 @@ std::string PadRight(std::string_view text, std::size_t width);
 // `text` right-aligned in `width` columns (never cut).
 std::string PadLeft(std::string_view text, std::size_t width);
 
+// Why a .PSF file was not accepted, for the line under "This File is Not
+// Compatible": the system's reason when it cannot be opened, else what the
+// reader expects.
+std::string PsfFileAdvice(const std::string& path);
+
 // True when `text` is 1..9 decimal digits, so a JSON number can carry it.
 bool IsSmallNumber(std::string_view text);
 

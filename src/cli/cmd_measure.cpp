@@ -67,7 +67,7 @@ void PrintText(std::ostream& out, int scan_number, const Row (&rows)[2]) {
 int RunMeasure(CliContext& ctx, const MeasureArgs& args) {
   PsfRecord record;
   if (!ReadPsfFile(record, args.file.c_str())) {
-    ctx.Error("This File is Not Compatible", args.file);
+    ctx.Error("This File is Not Compatible", PsfFileAdvice(args.file));
     return kExitFileRejected;
   }
   const RuleResult modes = CheckExecuteModes(record);

@@ -36,7 +36,7 @@ class SetSource {
     if (source == kControllerSource) return LoadFromController(record);
     PsfRecord scratch;
     if (!ReadPsfFile(scratch, source.c_str())) {
-      ctx_.Error(kNotCompatible, FileAdvice(source));
+      ctx_.Error(kNotCompatible, PsfFileAdvice(source));
       return kExitFileRejected;
     }
     record = scratch;
@@ -57,13 +57,6 @@ class SetSource {
     }
     record.Decode(image.Data());
     return kExitOk;
-  }
-
-  static std::string FileAdvice(const std::string& path) {
-    FILE* probe = std::fopen(path.c_str(), "rb");
-    if (probe == nullptr) return path + ": " + std::strerror(errno);
-    std::fclose(probe);
-    return path + ": not a .PSF file of version 1.1 with 81 value lines and a valid command byte.";
   }
 
   CliContext& ctx_;
@@ -119,8 +112,7 @@ int RunShow(CliContext& ctx, const PsfArgs& args) {
 int RunSend(CliContext& ctx, const PsfArgs& args) {
   PsfRecord record;
   if (!ReadPsfFile(record, args.file.c_str())) {
-    PsfRecord unused;
-    SetSource(ctx).Load(args.file, unused);  // reports why
+    ctx.Error(kNotCompatible, PsfFileAdvice(args.file));
     return kExitFileRejected;
   }
   int status = kExitOk;
