@@ -54,7 +54,7 @@ TEST(QtPrompter, MessageBoxesCarryTextCaptionButtonsIconAndDetail) {
   int shot = 0;
   for (const Case& c : cases) {
     BoxSeen seen;
-    test::WhenModal([&](QWidget* modal) {
+    auto watch = test::WhenModal([&](QWidget* modal) {
       auto* box = qobject_cast<QMessageBox*>(modal);
       ASSERT_NE(box, nullptr);
       seen = {box->text(), box->windowTitle(), box->detailedText(), box->icon(),
@@ -99,7 +99,7 @@ TEST(QtPrompter, OpenDialogReturnsANameThatNeedNotExist) {
   const QString missing = QString::fromStdString(folder.Folder() + "/NOSUCH.PSF");
   QString title, initial;
   QStringList filters;
-  test::WhenModal([&](QWidget* modal) { TypeAndAccept(modal, missing, &title, &filters, &initial); });
+  auto watch = test::WhenModal([&](QWidget* modal) { TypeAndAccept(modal, missing, &title, &filters, &initial); });
   std::string path;
   ASSERT_TRUE(CurrentPrompter().OpenPsfFile(nullptr, path));
   EXPECT_EQ(path, missing.toStdString());
@@ -114,7 +114,7 @@ TEST(QtPrompter, SaveDialogUsesANameWithoutExtensionAsTyped) {
   const QString typed = QString::fromStdString(folder.Folder() + "/BACKUP");
   QString title, initial;
   QStringList filters;
-  test::WhenModal([&](QWidget* modal) { TypeAndAccept(modal, typed, &title, &filters, &initial); });
+  auto watch = test::WhenModal([&](QWidget* modal) { TypeAndAccept(modal, typed, &title, &filters, &initial); });
   std::string path;
   ASSERT_TRUE(CurrentPrompter().SavePsfFile(nullptr, path));
   EXPECT_EQ(path, typed.toStdString());
@@ -130,9 +130,9 @@ TEST(QtPrompter, SaveDialogAsksBeforeReplacingAFile) {
   for (bool replace : {false, true}) {
     QString title, initial, question;
     QStringList filters;
-    test::WhenModal([&](QWidget* modal) {
+    auto watch = test::WhenModal([&](QWidget* modal) {
       // The question comes up inside the file dialog's accept.
-      test::WhenModal([&](QWidget* inner) {
+      auto inner_watch = test::WhenModal([&](QWidget* inner) {
         auto* box = qobject_cast<QMessageBox*>(inner);
         ASSERT_NE(box, nullptr);
         question = box->text();
@@ -159,7 +159,7 @@ TEST(QtPrompter, SaveDialogAsksBeforeReplacingAFile) {
 TEST(QtPrompter, CancelChoosesNothing) {
   SetPrompter(nullptr);
   for (bool save : {false, true}) {
-    test::WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    auto watch = test::WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     std::string path = "unchanged";
     EXPECT_FALSE(save ? CurrentPrompter().SavePsfFile(nullptr, path)
                       : CurrentPrompter().OpenPsfFile(nullptr, path));

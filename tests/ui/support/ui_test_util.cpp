@@ -52,25 +52,28 @@ QString SaveScreenshot(QWidget* widget, const QString& name) {
   return widget->grab().save(path) ? path : QString();
 }
 
-void WhenModal(std::function<void(QWidget*)> action, int timeout_ms) {
-  auto* timer = new QTimer(qApp);
+ModalWatch WhenModal(std::function<void(QWidget*)> action, int timeout_ms) {
+  auto* timer = new QTimer;
+  timer->setProperty("done", false);
   auto waited = std::make_shared<int>(0);
   constexpr int kStepMs = 5;
   QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, action, timeout_ms] {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal != nullptr && modal->isVisible()) {
       timer->stop();
-      timer->deleteLater();
+      timer->setProperty("done", true);
       action(modal);
       return;
     }
     *waited += kStepMs;
-    if (*waited >= timeout_ms) {
-      timer->stop();
-      timer->deleteLater();
-    }
+    if (*waited >= timeout_ms) timer->stop();
   });
   timer->start(kStepMs);
+  return ModalWatch(timer);
 }
+
+ModalWatch::~ModalWatch() { delete timer_; }
+
+bool ModalWatch::Done() const { return timer_ != nullptr && timer_->property("done").toBool(); }
 
 }  // namespace kelvt::test

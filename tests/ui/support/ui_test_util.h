@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+class QObject;
 class QWidget;
 
 namespace kelvt::test {
@@ -34,8 +35,23 @@ class TempConfigHome {
 // build, for a person to look at. Returns the file's path ("" on failure).
 QString SaveScreenshot(QWidget* widget, const QString& name);
 
-// Calls `action` with the modal dialog (or message box) once one is up;
-// gives up after `timeout_ms`, closing whatever is modal then.
-void WhenModal(std::function<void(QWidget*)> action, int timeout_ms = 10000);
+// Calls `action` with the modal dialog (or message box) once one is up,
+// polling while an event loop runs, for at most `timeout_ms` of polling. The
+// watch ends with the returned guard, so it never outlives the test's locals.
+class ModalWatch {
+ public:
+  explicit ModalWatch(QObject* timer) : timer_(timer) {}
+  ModalWatch(ModalWatch&& other) noexcept : timer_(other.timer_) { other.timer_ = nullptr; }
+  ModalWatch(const ModalWatch&) = delete;
+  ModalWatch& operator=(const ModalWatch&) = delete;
+  ~ModalWatch();
+  // True once the action has run.
+  bool Done() const;
+
+ private:
+  QObject* timer_;
+};
+
+[[nodiscard]] ModalWatch WhenModal(std::function<void(QWidget*)> action, int timeout_ms = 10000);
 
 }  // namespace kelvt::test
