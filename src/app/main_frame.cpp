@@ -19,12 +19,8 @@
 #include "platform/profile.h"
 #include "tools/alignment_operation.h"
 #include "tools/diagnostics_operation.h"
-#include "tools/part_number_operation.h"
-
-#if __has_include("tools/edit_psf_operation.h")
 #include "tools/edit_psf_operation.h"
-#define KELVT_HAVE_EDIT_PSF 1
-#endif
+#include "tools/part_number_operation.h"
 
 namespace kelvt {
 
@@ -197,11 +193,7 @@ void CMainFrame::OnDiagnostics() { RunOperation<DiagnosticsOperation>(); }
 
 void CMainFrame::OnAlignment() { RunOperation<AlignmentOperation>(); }
 
-void CMainFrame::OnEditPsf() {
-#ifdef KELVT_HAVE_EDIT_PSF
-  RunOperation<EditPsfOperation>();
-#endif
-}
+void CMainFrame::OnEditPsf() { RunOperation<EditPsfOperation>(); }
 
 void CMainFrame::OnPartNumber() {
   if (settings.part_numbers_present != 1) return;  // the shortcut-free item is disabled then

@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusTipEvent>
+#include <QTest>
+#include <QTextBrowser>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "app/help_window.h"
+#include "app/kelvt_app.h"
+#include "app/lock_indicators.h"
+#include "app/main_frame.h"
+#include "app/operation.h"
+#include "app/prompter.h"
+#include "serial/rs232.h"
+#include "support/scripted_port.h"
+#include "ui/support/scripted_prompter.h"
+#include "ui/support/ui_test_util.h"
+
+namespace kelvt {
+namespace {
+
+using test::TempConfigHome;
+
+std::vector<QString> MenuTexts(QMenu* menu) {
+  std::vector<QString> texts;
+  for (QAction* a : menu->actions()) texts.push_back(a->isSeparator() ? QStringLiteral("-") : a->text());
+  return texts;
+}
+
+QMenu* TopMenu(CMainFrame& frame, int index) {
+  return frame.menuBar()->actions().at(index)->menu();
+}
+
+// Records which port and rate each operation asked for, and fails the open
+// so that no operation goes further.
+struct PortRequests {
+  PortRequests() {
+    Operation::SetPortFactory([this](int port, long baud) {
+      requests.emplace_back(port, baud);
+      auto failed = std::make_unique<test::ScriptedPort>(port, baud);
+      failed->SetErrorStatus(kPortNotFound);
+      return std::unique_ptr<RS232>(std::move(failed));
+    });
+  }
+  ~PortRequests() { Operation::SetPortFactory({}); }
+  std::vector<std::pair<int, long>> requests;
+};
+
+TEST(MainWindow, MenuBarHasTheThreeMenusWithTheirItems) {
+  TempConfigHome config;
+  CMainFrame frame;
+  const QList<QAction*> top = frame.menuBar()->actions();
+  ASSERT_EQ(top.size(), 3);
+  EXPECT_EQ(top[0]->text(), "&Kelvo-Tarn");
+  EXPECT_EQ(top[1]->text(), "&Options");
+  EXPECT_EQ(top[2]->text(), "&Help");
+  EXPECT_EQ(MenuTexts(TopMenu(frame, 0)),
+            (std::vector<QString>{"&Diagnostics...\tF2", "&Alignment...\tF3", "&Edit PSF...\tF4",
+                                  "Set &Part Number...", "E&xit"}));
+  EXPECT_EQ(MenuTexts(TopMenu(frame, 1)),
+            (std::vector<QString>{"Serial Port", "&Save Settings on Exit"}));
+  EXPECT_EQ(MenuTexts(TopMenu(frame, 2)), (std::vector<QString>{"&Index", "-", "&About"}));
+}
+
+TEST(MainWindow, SerialPortSubmenuHasTheTwentyFourItems) {
+  TempConfigHome config;
+  CMainFrame frame;
+  const std::vector<QString> expected = {
+      "COM&1", "COM&2", "COM&3", "COM&4", "COM&5", "COM&6", "COM&7", "COM&8",
+      "COM&9", "COM10", "COM11", "COM12", "COM13", "COM14", "COM15", "COM16",
+      "COM17", "COM18", "COM19", "COM20", "C0M21", "COM22", "COM23", "COM24"};
+  EXPECT_EQ(MenuTexts(frame.SerialPortMenu()), expected);
+  const int ids[] = {32776, 32777, 32785, 32786, 32787, 32788, 32789, 32791,
+                     32792, 32793, 32794, 32795, 32796, 32797, 32798, 32799,
+                     32800, 32801, 32802, 32803, 32804, 32805, 32806, 32807};
+  for (int i = 0; i < 24; ++i) {
+    EXPECT_EQ(frame.SerialPortAction(i)->data().toInt(), ids[i]) << i;
+    EXPECT_TRUE(frame.SerialPortAction(i)->isCheckable());
+  }
+}
+
+TEST(MainWindow, FunctionKeysArePlainShortcuts) {
+  TempConfigHome config;
+  CMainFrame frame;
+  struct Case {
+    int command;
+    Qt::Key key;
+  };
+  const Case cases[] = {{kCmdDiagnostics, Qt::Key_F2}, {kCmdAlignment, Qt::Key_F3},
+                        {kCmdEditPsf, Qt::Key_F4}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(frame.Action(c.command)->shortcut(), QKeySequence(c.key)) << c.command;
+  }
+  for (int command : {kCmdPartNumber, kCmdExit, kCmdSaveSettings, kCmdHelpIndex, kCmdAbout}) {
+    EXPECT_TRUE(frame.Action(command)->shortcut().isEmpty()) << command;
+  }
+}
+
+TEST(MainWindow, EachItemHasItsStatusPrompt) {
+  TempConfigHome config;
+  CMainFrame frame;
+  struct Case {
+    int command;
+    const char* prompt;
+  };
+  const Case cases[] = {
+      {kCmdAlignment, "Executes the Channel Alignment"},
+      {kCmdDiagnostics, "Executes Diagnostic Test"},
+      {kCmdEditPsf, "Edit and execute a PSF"},
+      {kCmdSaveSettings, "Save Settings when application exits."},
+      {kCmdPartNumber, "Sets the part number and date code in the controller."},
+      {kCmdExit, "Quit the application; prompts to save documents"},
+      {kCmdHelpIndex, "List Help Topics"},
+      {32776, "Device is connected to COM1"},
+      {32777, "Device is connected to COM2"},
+      {32785, "Device is connected to COM3"},
+      {32792, "Device is connected to COM9"},
+      {32804, "Device is connected to COM21"},
+      {32806, "Device is connected to COM23"},
+      {32807, "Device is connected to COM 24"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(frame.Action(c.command)->statusTip(), c.prompt) << c.command;
+  EXPECT_FALSE(frame.Action(kCmdAbout)->statusTip().isEmpty());
+}
+
+TEST(MainWindow, MessagePaneShowsThePromptOfTheHighlightedItemAndReadyOtherwise) {
+  TempConfigHome config;
+  CMainFrame frame;
+  frame.show();
+  EXPECT_EQ(frame.MessagePane()->text(), "Ready");
+  // A highlighted item sends its prompt through the menu bar that opened its menu.
+  QMenuBar* bar = frame.menuBar();
+  frame.Action(kCmdDiagnostics)->showStatusText(bar);
+  EXPECT_EQ(frame.MessagePane()->text(), "Executes Diagnostic Test");
+  frame.SerialPortAction(23)->showStatusText(bar);
+  EXPECT_EQ(frame.MessagePane()->text(), "Device is connected to COM 24");
+  frame.SerialPortAction(20)->showStatusText(bar);
+  EXPECT_EQ(frame.MessagePane()->text(), "Device is connected to COM21");
+  // Leaving the menu sends an empty prompt.
+  QStatusTipEvent leave{QString()};
+  QApplication::sendEvent(bar, &leave);
+  EXPECT_EQ(frame.MessagePane()->text(), "Ready");
+  test::SaveScreenshot(&frame, QStringLiteral("main_window"));
+}
+
+TEST(MainWindow, ChoosingAPortMovesTheCheckMark) {
+  TempConfigHome config;
+  CMainFrame frame;
+  for (int pick : {4, 0, 20, 23}) {
+    frame.SerialPortAction(pick)->trigger();
+    EXPECT_EQ(frame.PortNumber(), pick);
+    for (int i = 0; i < 24; ++i) EXPECT_EQ(frame.SerialPortAction(i)->isChecked(), i == pick) << pick << "/" << i;
+  }
+}
+
+TEST(MainWindow, SaveSettingsOnExitToggles) {
+  TempConfigHome config;
+  CMainFrame frame;
+  QAction* save = frame.Action(kCmdSaveSettings);
+  EXPECT_TRUE(save->isChecked());
+  save->trigger();
+  EXPECT_EQ(frame.SaveOnExit(), 0);
+  EXPECT_FALSE(save->isChecked());
+  save->trigger();
+  EXPECT_EQ(frame.SaveOnExit(), 1);
+  EXPECT_TRUE(save->isChecked());
+}
+
+TEST(MainWindow, HelpIndexIsEnabledOnlyWithAHelpFile) {
+  TempConfigHome config;
+  CMainFrame frame;
+  EXPECT_FALSE(frame.Action(kCmdHelpIndex)->isEnabled());
+  frame.SetHelpFile(QStringLiteral(KELVT_SOURCE_DIR "/docs/kelvt.hlp"));
+  EXPECT_TRUE(frame.Action(kCmdHelpIndex)->isEnabled());
+  EXPECT_TRUE(frame.Action(kCmdAbout)->isEnabled());
+}
+
+TEST(MainWindow, EveryOperationUsesTheCheckedPortAtNineThousandSixHundred) {
+  TempConfigHome config;
+  config.WriteSettings("[PartNumbers]\nA=123456\n");
+  ScriptedPrompter prompter;
+  PortRequests ports;
+  CMainFrame frame;
+  frame.show();
+  QApplication::setActiveWindow(&frame);
+  frame.SerialPortAction(4)->trigger();
+  frame.Action(kCmdDiagnostics)->trigger();
+  frame.SerialPortAction(20)->trigger();
+  frame.Action(kCmdAlignment)->trigger();
+  frame.SerialPortAction(0)->trigger();
+  frame.Action(kCmdEditPsf)->trigger();
+  frame.SerialPortAction(23)->trigger();
+  frame.Action(kCmdPartNumber)->trigger();
+  const std::vector<std::pair<int, long>> expected = {{4, 9600}, {20, 9600}, {0, 9600}, {23, 9600}};
+  EXPECT_EQ(ports.requests, expected);
+  ASSERT_EQ(prompter.messages.size(), 4u);
+  EXPECT_EQ(prompter.messages[0].text, "Unable to open 5\nPort not found\n");
+  EXPECT_EQ(prompter.messages[1].text, "Unable to open 21\nPort not found\n");
+  EXPECT_EQ(prompter.messages[3].text, "Unable to open 24\nPort not found\n");
+  EXPECT_EQ(prompter.messages[0].parent, &frame);
+}
+
+TEST(MainWindow, FunctionKeysStartTheirOperations) {
+  TempConfigHome config;
+  ScriptedPrompter prompter;
+  PortRequests ports;
+  CMainFrame frame;
+  frame.show();
+  QApplication::setActiveWindow(&frame);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+  for (Qt::Key key : {Qt::Key_F2, Qt::Key_F3, Qt::Key_F4}) QTest::keyClick(&frame, key);
+  EXPECT_EQ(ports.requests.size(), 3u);
+  // With a modifier the keys do nothing.
+  QTest::keyClick(&frame, Qt::Key_F2, Qt::ShiftModifier);
+  EXPECT_EQ(ports.requests.size(), 3u);
+}
+
+TEST(MainWindow, HelpIndexShowsTheGuideAndAboutShowsTheVersion) {
+  TempConfigHome config;
+  CMainFrame frame;
+  frame.SetHelpFile(QStringLiteral(KELVT_SOURCE_DIR "/docs/kelvt.hlp"));
+  frame.Action(kCmdHelpIndex)->trigger();
+  ASSERT_NE(frame.Help(), nullptr);
+  EXPECT_TRUE(frame.Help()->isVisible());
+  EXPECT_TRUE(frame.Help()->Browser()->toPlainText().contains(QStringLiteral("Set Part Number")));
+  HelpWindow* first = frame.Help();
+  first->close();
+  frame.Action(kCmdHelpIndex)->trigger();
+  EXPECT_EQ(frame.Help(), first) << "the same window comes back";
+  EXPECT_TRUE(first->isVisible());
+  QString shown;
+  auto watch = test::WhenModal([&shown](QWidget* modal) {
+    shown = QString::fromLatin1(modal->metaObject()->className());
+    static_cast<QDialog*>(modal)->accept();
+  });
+  frame.Action(kCmdAbout)->trigger();
+  EXPECT_EQ(shown, "kelvt::CAboutDlg");
+}
+
+TEST(MainWindow, OutOfRangePortChecksNothingAndOpensThatNumber) {
+  TempConfigHome config;
+  config.WriteSettings("[Communication]\nPort=30\n");
+  ScriptedPrompter prompter;
+  PortRequests ports;
+  CMainFrame frame;
+  for (int i = 0; i < 24; ++i) EXPECT_FALSE(frame.SerialPortAction(i)->isChecked()) << i;
+  frame.Action(kCmdDiagnostics)->trigger();
+  ASSERT_EQ(ports.requests.size(), 1u);
+  EXPECT_EQ(ports.requests[0].first, 30);
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].text, "Unable to open 31\nPort not found\n");
+}
+
+TEST(MainWindow, LockPanesFollowTheX11ModifierState) {
+  TempConfigHome config;
+  CMainFrame frame;
+  LockIndicators* panes = frame.Indicators();
+  EXPECT_EQ(panes->Caps()->text(), "CAP");
+  EXPECT_EQ(panes->Num()->text(), "NUM");
+  EXPECT_EQ(panes->Scroll()->text(), "SCRL");
+  struct Case {
+    quint32 state;
+    bool caps, num;
+  };
+  const Case cases[] = {{0x00, false, false}, {0x02, true, false}, {0x10, false, true},
+                        {0x13, true, true},   {0x01, false, false}};
+  for (const Case& c : cases) {
+    panes->ShowNativeState(c.state);
+    EXPECT_EQ(panes->Caps()->isEnabled(), c.caps) << c.state;
+    EXPECT_EQ(panes->Num()->isEnabled(), c.num) << c.state;
+    EXPECT_FALSE(panes->Scroll()->isEnabled());
+  }
+}
+
+TEST(Application, StartUpSetsCaptionColoursAndTheHelpCheck) {
+  TempConfigHome config;
+  const QString old_dir = QDir::currentPath();
+  {
+    // Started in a folder without the guide, and no guide beside the test.
+    QDir::setCurrent(QString::fromStdString(config.Folder()));
+    CKelvtApp app;
+    ASSERT_EQ(app.InitInstance(false), 1);
+    CMainFrame* frame = app.MainFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->windowTitle(), "Kelvo-Tarn 2.0");
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor(192, 192, 192));
+    EXPECT_EQ(QApplication::palette().color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_EQ(app.help_available, 0);
+    EXPECT_FALSE(frame->Action(kCmdHelpIndex)->isEnabled());
+  }
+  {
+    // "kelvt.hlp" in the current folder.
+    std::ofstream(config.Folder() + "/kelvt.hlp") << "<html><body><h1>Guide</h1></body></html>";
+    CKelvtApp app;
+    app.InitInstance(false);
+    EXPECT_EQ(app.help_available, 1);
+    EXPECT_TRUE(app.MainFrame()->Action(kCmdHelpIndex)->isEnabled());
+    test::SaveScreenshot(app.MainFrame(), QStringLiteral("application_start"));
+  }
+  QDir::setCurrent(old_dir);
+}
+
+}  // namespace
+}  // namespace kelvt
