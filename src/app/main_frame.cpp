@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -174,6 +175,14 @@ bool CMainFrame::event(QEvent* event) {
     return true;
   }
   return QMainWindow::event(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (operation_running) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 template <class Op>

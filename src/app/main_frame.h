@@ -78,6 +78,8 @@ class CMainFrame : public QMainWindow {
 
  protected:
   bool event(QEvent* event) override;
+  // Refused while an operation runs: its dialogs and the port are still in use.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   QAction* AddCommand(QMenu* menu, int command, const QString& text, const QString& prompt);

@@ -246,6 +246,31 @@ TEST(MainWindow, HelpIndexShowsTheGuideAndAboutShowsTheVersion) {
   EXPECT_EQ(shown, "kelvt::CAboutDlg");
 }
 
+TEST(MainWindow, WhileAnOperationRunsNoOtherStartsAndTheWindowStaysOpen) {
+  TempConfigHome config;
+  ScriptedPrompter prompter;
+  CMainFrame frame;
+  frame.show();
+  int opens = 0;
+  Operation::SetPortFactory([&](int port, long baud) {
+    ++opens;
+    // What the user could do while the serial layer lets events through.
+    frame.Action(kCmdAlignment)->trigger();
+    frame.Action(kCmdExit)->trigger();
+    EXPECT_TRUE(frame.isVisible());
+    auto failed = std::make_unique<test::ScriptedPort>(port, baud);
+    failed->SetErrorStatus(kPortNotFound);
+    return std::unique_ptr<RS232>(std::move(failed));
+  });
+  frame.Action(kCmdDiagnostics)->trigger();
+  Operation::SetPortFactory({});
+  EXPECT_EQ(opens, 1);
+  EXPECT_EQ(prompter.messages.size(), 1u);
+  // Once it has ended, Exit closes the window.
+  frame.Action(kCmdExit)->trigger();
+  EXPECT_FALSE(frame.isVisible());
+}
+
 TEST(MainWindow, OutOfRangePortChecksNothingAndOpensThatNumber) {
   TempConfigHome config;
   config.WriteSettings("[Communication]\nPort=30\n");
