@@ -1,0 +1,293 @@
+// Whole controller-side sequences over a scripted port whose controller is
+// partly the fuzzer: preparing alignment, scanning and restoring; a trial
+// run of a fuzzed parameter set, measuring and restoring; stamping a part
+// number. Every write may be answered by a well-behaved simulated controller
+// (whole or cut short) or by the fuzzer's bytes, so the sequences get deep
+// and still meet garbage, silence and a vanishing device anywhere.
+//
+// What must hold whatever comes back:
+//   - no command runs longer than its protocol bound (virtual clock);
+//   - a sequence that did not read the controller's set sends no set;
+//   - the set sent for alignment or a trial differs from the one read only
+//     where it must, and the restore sends back exactly what was read;
+//   - a stamp sends the part number and date code it was given, and a bad
+//     part number or date code sends nothing at all.
+//
+// Input: 4 bytes start tick, a sequence byte, a board byte, 81 bytes of a
+// parameter set (trial) or 10 of part number and date code (stamp), a scan
+// count byte, then per write one action byte:
+//   below 0x10 silence; 0x10..0x7F the simulated controller answers;
+//   0x80..0x8F it answers cut to the next byte's length; 0xFF fuzzed bytes,
+//   then the device vanishes; otherwise fuzzed bytes (a length byte, the
+//   bytes, a delay byte in 4 ms steps).
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "link/alignment_steps.h"
+#include "link/controller_link.h"
+#include "link/diagnostic_record.h"
+#include "link/scan_record.h"
+#include "platform/tick.h"
+#include "psf/psf_image.h"
+#include "psf/psf_record.h"
+#include "psf/trial_run.h"
+#include "support/scripted_controller.h"
+#include "support/scripted_port.h"
+
+namespace {
+
+using kelvt::kPsfFrameSize;
+using kelvt::kPsfSize;
+using kelvt::PsfImage;
+using kelvt::test::ScriptedController;
+using kelvt::test::ScriptedPort;
+
+// Names the property that failed, then stops like any other finding.
+#define Check(condition)                                                        \
+  do {                                                                          \
+    if (!(condition)) {                                                         \
+      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
+      __builtin_trap();                                                         \
+    }                                                                           \
+  } while (0)
+
+class Script {
+ public:
+  Script(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+  size_t Take(char* out, size_t n) {
+    size_t k = 0;
+    for (; k < n && pos_ < size_; ++k) out[k] = static_cast<char>(data_[pos_++]);
+    return k;
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+// Longest a single link command may take: three wake-up rounds and the
+// longest window, with a margin for replies that trickle in late.
+constexpr uint32_t kMaxCommandMs = 20000;
+
+// The PSF frames written so far (ESC, 81 bytes, CR), in order.
+std::vector<std::string> PsfFramesSent(const ScriptedPort& port) {
+  std::vector<std::string> frames;
+  size_t offset = 0;
+  for (const ScriptedPort::Event& e : port.Events()) {
+    if (e.kind != ScriptedPort::EventKind::kWrite || e.moved <= 0) continue;
+    if (e.moved == kPsfFrameSize) frames.push_back(port.Written().substr(offset, kPsfFrameSize));
+    offset += static_cast<size_t>(e.moved);
+  }
+  return frames;
+}
+
+// Bytes 1..75 of the frame's image (the letter and check sum are the link's).
+bool CarriesSet(const std::string& frame, const PsfImage& image, std::initializer_list<int> except) {
+  if (frame.size() != static_cast<size_t>(kPsfFrameSize)) return false;
+  for (int i = 1; i < 76; ++i) {
+    bool skip = false;
+    for (int e : except) skip = skip || e == i;
+    if (!skip && frame[static_cast<size_t>(1 + i)] != image[static_cast<size_t>(i)]) return false;
+  }
+  return true;
+}
+
+class Timed {
+ public:
+  explicit Timed(kelvt::VirtualTickSource& clock, int commands = 1)
+      : clock_(clock), start_(clock.Now()), limit_(kMaxCommandMs * static_cast<uint32_t>(commands)) {}
+  ~Timed() { Check(clock_.Now() - start_ <= limit_); }
+
+ private:
+  kelvt::VirtualTickSource& clock_;
+  uint32_t start_;
+  uint32_t limit_;
+};
+
+void Boards(ScriptedController& controller, uint8_t spec) {
+  // Low nibble: boards per bar (0..15, more than the record keeps); bit 4:
+  // one faulty receiver; bit 5: sixteen channels instead of eight.
+  std::vector<kelvt::test::DiagBoard> boards;
+  const int per_bar = spec & 0x0F;
+  const char channels = (spec & 0x20) ? 'G' : '8';
+  for (int i = 0; i < per_bar; ++i) boards.push_back({'E', static_cast<char>('1' + i), channels, '0'});
+  for (int i = 0; i < per_bar; ++i) {
+    const char error = (spec & 0x10) && i == 0 ? '4' : '0';
+    boards.push_back({'R', static_cast<char>('1' + i), channels, error});
+  }
+  controller.diagnostics = ScriptedController::DiagnosticsReply('A', boards);
+  controller.scan_payload = ScriptedController::BeamPayload(per_bar * (channels == 'G' ? 16 : 8),
+                                                            {0, 3, 4});
+}
+
+void RunAlignment(kelvt::ControllerLink& link, ScriptedPort& port, Script& script,
+                  kelvt::VirtualTickSource& clock) {
+  using namespace kelvt;
+  PsfImage saved, working;
+  AlignmentSetup setup;
+  AlignmentStatus status;
+  {
+    Timed t(clock, 4);
+    status = PrepareAlignment(link, saved, working, setup);
+  }
+  const std::vector<std::string> sent = PsfFramesSent(port);
+  if (status != AlignmentStatus::Ready && status != AlignmentStatus::OutputPsfFailed) {
+    Check(sent.empty());
+    Check(setup.channel_count == 0);
+    return;
+  }
+  // The alignment set is the saved one with five codes changed.
+  Check(!sent.empty() && sent.size() <= 3);
+  for (const std::string& frame : sent) Check(CarriesSet(frame, saved, {2, 3, 4, 6, 64}));
+  // Frame byte 1 + i carries image byte i.
+  const std::string& last = sent.back();
+  Check(last[3] == 'a' && last[4] == 'I' && last[5] == 'K' && last[7] == 'c' && last[65] == 'c');
+  if (status != AlignmentStatus::Ready) return;
+  Check(setup.channel_count == setup.diagnostics.total_channels / 2);
+  Check(setup.channel_count >= 0);
+
+  BeamBitmapScan scan(setup.channel_count);
+  const int scans = script.Byte() % 6;
+  for (int i = 0; i < scans; ++i) {
+    Timed t(clock);
+    if (!link.Scan(scan)) break;
+    Check(scan.statistics.broken_count + scan.statistics.made_count == setup.channel_count);
+  }
+  // The restore sends back exactly the set that was read.
+  const PsfImage original = saved;
+  const size_t before = PsfFramesSent(port).size();
+  {
+    Timed t(clock);
+    (void)link.OutputPsf(saved);
+  }
+  const std::vector<std::string> after = PsfFramesSent(port);
+  for (size_t i = before; i < after.size(); ++i) Check(CarriesSet(after[i], original, {}));
+}
+
+void RunTrial(kelvt::ControllerLink& link, ScriptedPort& port, Script& script,
+              kelvt::VirtualTickSource& clock) {
+  using namespace kelvt;
+  char image[kPsfSize];
+  std::memset(image, 0, sizeof image);
+  script.Take(image, sizeof image);
+  PsfRecord record;
+  (void)record.Decode(image);
+  const PsfImage trial = BuildTrialImage(record);
+  Check(trial[6] == 'c' && trial[64] == 'c');
+
+  PsfImage saved;
+  TrialRunStatus status;
+  {
+    Timed t(clock, 2);
+    status = StartTrialRun(link, record, saved);
+  }
+  const std::vector<std::string> sent = PsfFramesSent(port);
+  if (status == TrialRunStatus::kSavedPsfNotRead) {
+    Check(sent.empty());
+    return;
+  }
+  Check(!sent.empty() && sent.size() <= 3);
+  for (const std::string& frame : sent) Check(CarriesSet(frame, trial, {}));
+  if (status != TrialRunStatus::kStarted) return;
+  if (!port.Vanished()) Check(link.BaudIndex() == ValidBaudIndex(record.baud_index));
+
+  MeasurementScan scan(TrialMeasurementMode(record.meas1_mode, record.meas2_mode));
+  const int scans = script.Byte() % 6;
+  for (int i = 0; i < scans; ++i) {
+    Timed t(clock);
+    if (!link.Scan(scan)) break;
+  }
+  const PsfImage original = saved;
+  const size_t before = sent.size();
+  {
+    Timed t(clock);
+    (void)link.OutputPsf(saved);
+  }
+  const std::vector<std::string> after = PsfFramesSent(port);
+  for (size_t i = before; i < after.size(); ++i) Check(CarriesSet(after[i], original, {}));
+}
+
+void RunStamp(kelvt::ControllerLink& link, ScriptedPort& port, Script& script,
+              kelvt::VirtualTickSource& clock) {
+  using namespace kelvt;
+  char part[7] = {}, date[5] = {};
+  script.Take(part, 6);
+  script.Take(date, 4);
+  PsfImage image;
+  StampStatus status;
+  {
+    Timed t(clock, 2);
+    status = StampPartNumber(link, part, date, image);
+  }
+  if (status == StampStatus::BadPartNumber || status == StampStatus::BadDateCode) {
+    Check(strnlen(part, 7) != 6 || strnlen(date, 5) != 4);
+    Check(port.Written().empty());
+    return;
+  }
+  const std::vector<std::string> sent = PsfFramesSent(port);
+  if (status == StampStatus::InputPsfFailed) {
+    Check(sent.empty());
+    return;
+  }
+  Check(!sent.empty() && sent.size() <= 3);
+  for (const std::string& frame : sent) {
+    Check(frame.compare(67, 6, part, 6) == 0 && frame.compare(73, 4, date, 4) == 0);
+    Check(CarriesSet(frame, image, {}));
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace kelvt;
+  Script script(data, size);
+  uint32_t start = 0;
+  for (int i = 0; i < 4; ++i) start |= static_cast<uint32_t>(script.Byte()) << (8 * i);
+  VirtualTickSource clock(start);
+  ScopedTickSource scoped(&clock);
+
+  const uint8_t sequence = script.Byte();
+  ScriptedController controller;
+  Boards(controller, script.Byte());
+  auto* port = new ScriptedPort;
+  ControllerLink link(port);
+  port->SetResponder([&](ScriptedPort& p, const char* d, int n, long baud) {
+    const uint8_t action = script.Byte();
+    if (action < 0x10) return;
+    if (action < 0x80) {
+      controller.truncate_replies = -1;
+      controller.OnWrite(p, d, n, baud);
+      return;
+    }
+    if (action < 0x90) {
+      controller.truncate_replies = script.Byte();
+      controller.OnWrite(p, d, n, baud);
+      return;
+    }
+    char reply[256];
+    const size_t len = script.Take(reply, script.Byte());
+    p.QueueBytes(reply, static_cast<int>(len), 4u * script.Byte());
+    if (action == 0xFF) p.Vanish();
+  });
+
+  switch (sequence % 3) {
+    case 0:
+      RunAlignment(link, *port, script, clock);
+      break;
+    case 1:
+      RunTrial(link, *port, script, clock);
+      break;
+    default:
+      RunStamp(link, *port, script, clock);
+      break;
+  }
+  Check(link.BaudIndex() >= 0 && link.BaudIndex() <= 2);
+  return 0;
+}
