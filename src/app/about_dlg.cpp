@@ -6,11 +6,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/resources.h"
+
 #ifndef KELVT_VERSION
 #define KELVT_VERSION "2.0.0"
 #endif
-
-#include "app/resources.h"
 
 namespace kelvt {
 
