@@ -28,22 +28,22 @@ bool ParseNumber(std::string_view s, int& out) {
 
 }  // namespace
 
-bool BeamPattern::SetFixed(std::string_view spec, std::string& error) {
-  spec = Trim(spec);
-  if (spec.empty() || spec == "none") {
+bool BeamPattern::SetFixed(std::string_view pattern, std::string& error) {
+  pattern = Trim(pattern);
+  if (pattern.empty() || pattern == "none") {
     fixed_.clear();
     all_ = false;
     return true;
   }
-  if (spec == "all") {
+  if (pattern == "all") {
     fixed_.clear();
     all_ = true;
     return true;
   }
   std::vector<Range> ranges;
   while (true) {
-    const size_t comma = spec.find(',');
-    const std::string_view item = Trim(spec.substr(0, comma));
+    const size_t comma = pattern.find(',');
+    const std::string_view item = Trim(pattern.substr(0, comma));
     const size_t dash = item.find('-');
     Range r{};
     const bool ok = dash == std::string_view::npos
@@ -57,7 +57,7 @@ bool BeamPattern::SetFixed(std::string_view spec, std::string& error) {
     }
     ranges.push_back(r);
     if (comma == std::string_view::npos) break;
-    spec.remove_prefix(comma + 1);
+    pattern.remove_prefix(comma + 1);
   }
   fixed_ = std::move(ranges);
   all_ = false;

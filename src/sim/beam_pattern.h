@@ -16,7 +16,7 @@ class BeamPattern {
   // Fixed broken beams, numbered from 1 as the tool shows them: "4-6,10",
   // "all", or "none"/"" for a clear curtain. Beams beyond the curtain are
   // ignored. On failure returns false, keeps the previous set and says why.
-  bool SetFixed(std::string_view spec, std::string& error);
+  bool SetFixed(std::string_view pattern, std::string& error);
   // An object `width` beams wide moving at `beams_per_second`; width 0 or a
   // non-positive speed means nothing moves.
   void SetMoving(int width, double beams_per_second);

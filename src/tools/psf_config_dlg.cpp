@@ -241,7 +241,6 @@ void CPsfConfigDlg::BuildControls() {
   control_box->addWidget(gate_);
   control_box->addWidget(host_mode_);
 
-  // Blanking Specifications.
   auto* blanking = new QGroupBox(QStringLiteral("Blanking Specifications"), this);
   auto* blanking_grid = new QGridLayout(blanking);
   blanking_grid->addWidget(Caption(QStringLiteral("Field"), blanking), 0, 0);

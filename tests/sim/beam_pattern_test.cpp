@@ -18,7 +18,7 @@ std::string Picture(const BeamPattern& p, int n, uint64_t t_ms) {
 }
 
 struct FixedCase {
-  const char* spec;
+  const char* text;
   int n;
   const char* picture;
 };
@@ -28,7 +28,7 @@ class FixedBeamsTest : public ::testing::TestWithParam<FixedCase> {};
 TEST_P(FixedBeamsTest, BreaksTheListedBeamsAtAnyTime) {
   BeamPattern p;
   std::string error;
-  ASSERT_TRUE(p.SetFixed(GetParam().spec, error)) << error;
+  ASSERT_TRUE(p.SetFixed(GetParam().text, error)) << error;
   EXPECT_EQ(Picture(p, GetParam().n, 0), GetParam().picture);
   EXPECT_EQ(Picture(p, GetParam().n, 123456), GetParam().picture);
   EXPECT_FALSE(p.Moving());
