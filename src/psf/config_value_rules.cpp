@@ -90,27 +90,35 @@ int ParseValue(std::string_view text, int empty_value) {
   return value;
 }
 
+namespace {
+
+// Keeps a value of field 1 below field 2's low value, and a value of field 2
+// above field 1's high value, limited to the blanking range.
+int KeepFieldsApart(const PsfRecord& r, int field, int value, RuleResult& result) {
+  if (field == 2) {
+    const int below = Value(r.blank1_high);
+    if (value > kMaxBlanking) return kMaxBlanking;
+    if (below != 0 && value != 0 && value <= below) {
+      Tell(result, kMsgField1BelowField2High);
+      return Clamp(below + 1, 0, kMaxBlanking);
+    }
+    return value;
+  }
+  const int above = Value(r.blank2_low);
+  if (above != 0 && value >= above) {
+    value = above - 1;
+    Tell(result, kMsgField1BelowField2Low);
+  }
+  return Clamp(value, 0, kMaxBlanking);
+}
+
+}  // namespace
+
 RuleResult CheckBlankingLow(PsfRecord& r, int field) {
   RuleResult result;
   BlankingFields f = Blanking(r, field);
-  int low = Value(f.low);
+  int low = KeepFieldsApart(r, field, Value(f.low), result);
   int high = Value(f.high);
-  if (field == 2) {
-    const int below = Value(r.blank1_high);
-    if (low > kMaxBlanking) {
-      low = kMaxBlanking;
-    } else if (below != 0 && low != 0 && low <= below) {
-      low = Clamp(below + 1, 0, kMaxBlanking);
-      Tell(result, kMsgField1BelowField2High);
-    }
-  } else {
-    const int above = Value(r.blank2_low);
-    if (above != 0 && low >= above) {
-      low = above - 1;
-      Tell(result, kMsgField1BelowField2Low);
-    }
-    low = Clamp(low, 0, kMaxBlanking);
-  }
   high = Clamp(high, 0, kMaxBlanking);
   if (high < low) high = low;
   if (low == 0 && high != 0) high = 0;
@@ -121,23 +129,7 @@ RuleResult CheckBlankingHigh(PsfRecord& r, int field) {
   RuleResult result;
   BlankingFields f = Blanking(r, field);
   int low = Value(f.low);
-  int high = Value(f.high);
-  if (field == 2) {
-    const int below = Value(r.blank1_high);
-    if (high > kMaxBlanking) {
-      high = kMaxBlanking;
-    } else if (below != 0 && high != 0 && high <= below) {
-      high = Clamp(below + 1, 0, kMaxBlanking);
-      Tell(result, kMsgField1BelowField2High);
-    }
-  } else {
-    const int above = Value(r.blank2_low);
-    if (above != 0 && high >= above) {
-      high = above - 1;
-      Tell(result, kMsgField1BelowField2Low);
-    }
-    high = Clamp(high, 0, kMaxBlanking);
-  }
+  int high = KeepFieldsApart(r, field, Value(f.high), result);
   if (high == 0 && low != 0) low = 0;
   if (low == 0 && high != 0) low = high;
   if (high < low) {
