@@ -105,14 +105,16 @@ int ControllerLink::OutputPsf(PsfImage& psf) {
   return 0;
 }
 
-void ControllerLink::BuildPsfRequest(char id) {
+void ControllerLink::BuildShortRequest(char id, char letter) {
   ZeroFill(tx_buffer.get(), kTxSize);
   char* tx = tx_buffer.get();
   tx[0] = kEsc;
   tx[1] = id;
-  tx[2] = kPsfInputLetter;
+  tx[2] = letter;
   tx[3] = kCr;
 }
+
+void ControllerLink::BuildPsfRequest(char id) { BuildShortRequest(id, kPsfInputLetter); }
 
 int ControllerLink::InputPsf(PsfImage& psf) {
   if (!port) return 0;

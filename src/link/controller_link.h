@@ -84,6 +84,8 @@ class ControllerLink {
  private:
   int WriteTx(int count);
   int ReadRx(int count, long timeoutMs);
+  // Zeroes the transmit buffer and places ESC, id, letter, CR at its start.
+  void BuildShortRequest(char id, char letter);
 
   std::unique_ptr<RS232> port;
   std::unique_ptr<char[]> rx_buffer;

@@ -23,14 +23,7 @@ constexpr int kScanTries = 3;
 
 }  // namespace
 
-void ControllerLink::BuildDiagnosticsRequest(char id) {
-  ZeroFill(tx_buffer.get(), kTxSize);
-  char* tx = tx_buffer.get();
-  tx[0] = kEsc;
-  tx[1] = id;
-  tx[2] = kDiagnosticsLetter;
-  tx[3] = kCr;
-}
+void ControllerLink::BuildDiagnosticsRequest(char id) { BuildShortRequest(id, kDiagnosticsLetter); }
 
 int ControllerLink::InputDiagnostics(DiagnosticRecord& diag) {
   if (!port) return 0;
