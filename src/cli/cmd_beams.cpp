@@ -102,6 +102,11 @@ int ReportPrepareFailure(CliContext& ctx, AlignmentStatus status, const Alignmen
       ctx.Error("Unable to output psf.",
                 "The controller did not accept the alignment set; its own set is unchanged.");
       return kExitRefused;
+    case AlignmentStatus::OutputPsfUnconfirmed:
+      ctx.Error("Unable to output psf.",
+                "The alignment set went out without an acknowledgement and the controller's "
+                "own set could not be confirmed; it is being put back.");
+      return kExitRefused;
     case AlignmentStatus::Ready:
       break;
   }
@@ -118,6 +123,14 @@ int RunBeams(CliContext& ctx, const BeamsOptions& options) {
   PsfImage working;
   AlignmentSetup setup;
   const AlignmentStatus prepared = PrepareAlignment(*link, saved, working, setup);
+  if (prepared == AlignmentStatus::OutputPsfUnconfirmed) {
+    // The controller may run the alignment set without having acknowledged it.
+    RestoreGuard guard(ctx, *link);
+    guard.Arm(saved);
+    const int code = ReportPrepareFailure(ctx, prepared, setup);
+    const int restored = guard.Finish();
+    return restored != kExitOk ? restored : code;
+  }
   if (prepared != AlignmentStatus::Ready) return ReportPrepareFailure(ctx, prepared, setup);
 
   RestoreGuard guard(ctx, *link);

@@ -94,6 +94,17 @@ int RunMeasure(CliContext& ctx, const MeasureArgs& args) {
                 "The controller did not accept the set of " + args.file +
                     "; its own set is unchanged.");
       return kExitRefused;
+    case TrialRunStatus::kTrialPsfUnconfirmed: {
+      // The controller may run the trial set without having acknowledged it.
+      RestoreGuard unconfirmed(ctx, *link);
+      unconfirmed.Arm(saved);
+      ctx.Error("Unable to output psf.",
+                "The set of " + args.file +
+                    " went out without an acknowledgement and the controller's own set could "
+                    "not be confirmed; it is being put back.");
+      const int restored = unconfirmed.Finish();
+      return restored != kExitOk ? restored : kExitRefused;
+    }
   }
   RestoreGuard guard(ctx, *link);
   guard.Arm(saved);

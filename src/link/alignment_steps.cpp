@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "link/psf_check.h"
 #include "platform/tick.h"
 #include "psf/alignment_psf.h"
 
@@ -25,7 +26,10 @@ AlignmentStatus PrepareAlignment(ControllerLink& link, PsfImage& saved, PsfImage
   BusyWait(kSettleBeforeReadMs);
   if (!link.InputPsf(saved)) return AlignmentStatus::InputPsfFailed;
   MakeAlignmentPsf(saved, working);
-  if (!link.OutputPsf(working)) return AlignmentStatus::OutputPsfFailed;
+  if (!link.OutputPsf(working)) {
+    return ControllerMayHoldOtherPsf(link, saved) ? AlignmentStatus::OutputPsfUnconfirmed
+                                                  : AlignmentStatus::OutputPsfFailed;
+  }
   setup.channel_count = setup.diagnostics.total_channels / 2;
   return AlignmentStatus::Ready;
 }

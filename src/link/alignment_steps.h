@@ -15,7 +15,9 @@ enum class AlignmentStatus {
   DiagnosticsFailed,  // diagnostics not read
   NotOperational,     // the controller does not report itself operational
   InputPsfFailed,     // its parameter set could not be read
-  OutputPsfFailed,    // the alignment set was not accepted
+  OutputPsfFailed,    // the alignment set was not accepted; the controller kept its own
+  OutputPsfUnconfirmed,  // not acknowledged, and the controller no longer answers with its
+                         // own set (or not at all): `saved` must go back
 };
 
 struct AlignmentSetup {
@@ -25,7 +27,8 @@ struct AlignmentSetup {
 
 // Diagnostics, the operational check, a one-second settle, the controller's
 // set into `saved`, and the alignment set made from it into `working` and
-// sent. Only Ready leaves the controller changed.
+// sent. Ready and OutputPsfUnconfirmed leave the controller changed (or
+// possibly changed): the caller puts `saved` back.
 AlignmentStatus PrepareAlignment(ControllerLink& link, PsfImage& saved, PsfImage& working,
                                  AlignmentSetup& setup);
 

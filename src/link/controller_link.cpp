@@ -87,12 +87,14 @@ int ControllerLink::SelectBaudIndex(int index) {
 }
 
 int ControllerLink::OutputPsf(PsfImage& psf) {
+  psf_frame_sent = false;
   if (!port) return 0;
   for (int attempt = 0; attempt < kPsfTries; ++attempt) {
     SyncReply sync;
     if (!Synchronize(sync)) continue;
     ZeroFill(tx_buffer.get(), kTxSize);
     psf.BuildOutputFrame(tx_buffer.get(), sync.controller_id);
+    psf_frame_sent = true;  // even a partial write may have reached the controller
     if (WriteTx(kPsfFrameSize) != 0) continue;
     BusyWait(kPsfSettleMs);
     if (ReadRx(4, kPsfAckWindowMs) != 0) continue;

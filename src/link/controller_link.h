@@ -76,6 +76,9 @@ class ControllerLink {
   static void ZeroFill(char* buffer, int length);
 
   int BaudIndex() const { return baud_index; }
+  // Whether the last OutputPsf put its frame on the line at least once (a
+  // failed send that never found the controller changed nothing).
+  bool PsfFrameSent() const { return psf_frame_sent; }
   char ControllerId() const { return controller_id; }
   RS232* Port() const { return port.get(); }
   const char* RxBuffer() const { return rx_buffer.get(); }
@@ -92,6 +95,7 @@ class ControllerLink {
   std::unique_ptr<char[]> tx_buffer;
   int baud_index = 0;
   char controller_id = 0;
+  bool psf_frame_sent = false;
 };
 
 }  // namespace kelvt

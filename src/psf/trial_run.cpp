@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "link/controller_link.h"
+#include "link/psf_check.h"
 
 namespace kelvt {
 namespace {
@@ -47,7 +48,10 @@ PsfImage BuildTrialImage(const PsfRecord& record) {
 TrialRunStatus StartTrialRun(ControllerLink& link, const PsfRecord& record, PsfImage& saved) {
   if (link.InputPsf(saved) == 0) return TrialRunStatus::kSavedPsfNotRead;
   PsfImage trial = BuildTrialImage(record);
-  if (link.OutputPsf(trial) == 0) return TrialRunStatus::kTrialPsfNotAccepted;
+  if (link.OutputPsf(trial) == 0) {
+    return ControllerMayHoldOtherPsf(link, saved) ? TrialRunStatus::kTrialPsfUnconfirmed
+                                                  : TrialRunStatus::kTrialPsfNotAccepted;
+  }
   // The new set may select another rate: follow the controller there. A
   // refused switch only costs the next command a baud search.
   link.SelectBaudIndex(ValidBaudIndex(record.baud_index));

@@ -38,11 +38,14 @@ enum class TrialRunStatus {
   kStarted,              // trial set accepted, link at its rate
   kSavedPsfNotRead,      // the controller's own set could not be read: nothing sent
   kTrialPsfNotAccepted,  // the trial set was not accepted: nothing to restore
+  kTrialPsfUnconfirmed,  // not acknowledged, and the controller no longer answers with its
+                         // own set (or not at all): `saved` must go back
 };
 
 // Reads the controller's set into `saved`, sends the trial image of `record`
-// and moves the link to the record's baud rate. Only kStarted leaves the
-// controller changed; the caller must then restore `saved` when done.
+// and moves the link to the record's baud rate. kStarted and
+// kTrialPsfUnconfirmed leave the controller changed (or possibly changed);
+// the caller must then restore `saved` when done.
 TrialRunStatus StartTrialRun(ControllerLink& link, const PsfRecord& record, PsfImage& saved);
 
 }  // namespace kelvt

@@ -20,6 +20,7 @@ const char* AlignmentOperation::FailureText(AlignmentStatus status) {
     case AlignmentStatus::InputPsfFailed:
       return "Unable to input psf.";
     case AlignmentStatus::OutputPsfFailed:
+    case AlignmentStatus::OutputPsfUnconfirmed:
       return "Unable to output psf.";
     case AlignmentStatus::Ready:
       break;
@@ -36,6 +37,9 @@ int AlignmentOperation::Execute() {
   if (status != AlignmentStatus::Ready) {
     CurrentPrompter().Message(parent, FailureText(status), kAppTitle, PromptButtons::Ok,
                               PromptIcon::Stop);
+    // The controller may have taken the alignment set without a readable
+    // acknowledgement: then its own set goes back too.
+    if (status == AlignmentStatus::OutputPsfUnconfirmed) restore_psf = 1;
     return 0;
   }
   // The controller now runs the alignment set: from here on, leaving by any

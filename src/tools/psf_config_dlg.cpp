@@ -839,6 +839,10 @@ void CPsfConfigDlg::OnExecute() {
       Tell("Unable to input existing controller's psf.", kAppTitle);
     } else if (status == TrialRunStatus::kTrialPsfNotAccepted) {
       Tell("Unable to output psf.", kAppTitle);
+    } else if (status == TrialRunStatus::kTrialPsfUnconfirmed) {
+      // Not acknowledged, yet the controller may run the trial set: put its own back.
+      Tell("Unable to output psf.", kAppTitle);
+      operation->RestoreSavedPsf(saved);
     } else {
       const MeasurementLabel label1 = TrialMeasurementLabel(working.meas1_mode);
       const MeasurementLabel label2 = TrialMeasurementLabel(working.meas2_mode);

@@ -176,8 +176,12 @@ INSTANTIATE_TEST_SUITE_P(
         CliFaultCase{"BeamsStopsBeforeThePsf", {"beams"}, StopAfter(2), kExitNoAnswer,
                      {"Unable to input psf."}},
         CliFaultCase{"BeamsNoAck", {"beams"}, NoAck(), kExitRefused, {"Unable to output psf."}},
-        CliFaultCase{"BeamsVanishesAtTheAlignmentSet", {"beams"}, VanishAfter(5), kExitRefused,
-                     {"Unable to output psf."}},
+        // The set went out unacknowledged and nothing can be read back: the own
+        // set is put back, and failing that, rescued to a file.
+        CliFaultCase{"BeamsVanishesAtTheAlignmentSet", {"beams"}, VanishAfter(5), kExitNoAnswer,
+                     {"Unable to output psf.", kRestoreFailed}, Rescue::kOwnSet},
+        CliFaultCase{"BeamsCorruptsTheAcknowledgement", {"beams"}, Corrupt(5), kExitNoAnswer,
+                     {"Unable to output psf.", kRestoreFailed}, Rescue::kOwnSet},
         CliFaultCase{"BeamsStopsInTheLoop", {"beams", "--count", "3"}, StopAfter(7), kExitNoAnswer,
                      {"Unable to Input Scan.", kRestoreFailed}, Rescue::kOwnSet},
         CliFaultCase{"BeamsCorruptsInTheLoop", {"beams", "--count", "3"}, Corrupt(6),

@@ -104,9 +104,22 @@ INSTANTIATE_TEST_SUITE_P(
                         return false;
                       };
                     }},
-        FailureCase{"AlignmentSetRefused", AlignmentStatus::OutputPsfFailed, 1, 1,
+        // Refused: the set is read back once more to be sure nothing changed.
+        FailureCase{"AlignmentSetRefused", AlignmentStatus::OutputPsfFailed, 1, 2,
                     [](ScriptedController& c) { c.accept_psf = false; }}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SequenceTest, ASetTakenWithAGarbledAcknowledgementMustGoBack) {
+  controller_.diagnostics = ScriptedController::DiagnosticsReply(
+      'A', {{'E', '1', '8', '0'}, {'R', '1', '8', '0'}});
+  controller_.ack_terminator = 0x0A;  // takes every set, acknowledges it wrongly
+  PsfImage saved, working;
+  AlignmentSetup setup;
+  EXPECT_EQ(PrepareAlignment(link_, saved, working, setup),
+            AlignmentStatus::OutputPsfUnconfirmed);
+  EXPECT_EQ(controller_.psf_reads, 2);
+  EXPECT_NE(HeldPsf(), std::string(original_, kPsfSize));
+}
 
 TEST_F(SequenceTest, StampsPartNumberAndDateCodeAndNothingElse) {
   PsfImage image;

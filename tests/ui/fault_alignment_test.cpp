@@ -159,8 +159,13 @@ INSTANTIATE_TEST_SUITE_P(
         AlignCase{"StopsBeforeTheAlignmentSet", StopAfter(4), {"Unable to output psf."}, false,
                   After::kUntouched},
         AlignCase{"NoAck", NoAck(), {"Unable to output psf."}, false, After::kUntouched},
-        AlignCase{"VanishesAtTheAlignmentSet", VanishAfter(5), {"Unable to output psf."}, false,
-                  After::kUntouched},
+        // The set is taken but its acknowledgement garbled: the own set must go back.
+        AlignCase{"CorruptsTheAcknowledgement", Corrupt(5),
+                  {"Unable to output psf.", kRestoreQuestion}, false, After::kAlignmentSet},
+        // The set went out and nothing can be read back: its own set is put
+        // back (and, the device being gone, offered as a file).
+        AlignCase{"VanishesAtTheAlignmentSet", VanishAfter(5),
+                  {"Unable to output psf.", kRestoreQuestion}, false, After::kUntouched},
         // Mid-loop: the set was taken, so Exit must try to put the own one back.
         AlignCase{"StopsAtTheFirstScan", StopAfter(6), {kScanFailed, kRestoreQuestion}, true,
                   After::kAlignmentSet},

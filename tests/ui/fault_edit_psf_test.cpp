@@ -40,7 +40,10 @@ const char* CommandButton(Command c) {
 }
 
 // What the controller holds after the command.
-enum class Holds { kOwnSet, kTrialSet, kSentSet };
+// kOwnSetOffered: the controller kept its own set, but the tool could not
+// tell (the device vanished after the trial set went out), so it offered the
+// own set as a file.
+enum class Holds { kOwnSet, kOwnSetOffered, kTrialSet, kSentSet };
 
 struct EditCase {
   const char* name;
@@ -130,6 +133,11 @@ TEST_P(EditPsfFaultTest, MessageRestoreAndBoundedTime) {
     ASSERT_EQ(prompter.file_dialogs.size(), 1u);
     std::string why;
     EXPECT_TRUE(FileHoldsSet(path, original_, &why)) << why;
+  } else if (c.holds == Holds::kOwnSetOffered) {
+    EXPECT_EQ(held, std::string(original_.Data(), kPsfSize));
+    ASSERT_EQ(prompter.file_dialogs.size(), 1u);
+    std::string why;
+    EXPECT_TRUE(FileHoldsSet(path, original_, &why)) << why;
   } else if (c.holds == Holds::kSentSet) {
     // Taken, but the acknowledgement came garbled: the set is the edited one,
     // and the user was told it was not accepted.
@@ -173,7 +181,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {"Unable to output psf."}},
         EditCase{"ExecuteNoAck", Command::kExecute, NoAck(), {"Unable to output psf."}},
         EditCase{"ExecuteVanishesAtTheTrialSet", Command::kExecute, VanishAfter(3),
-                 {"Unable to output psf."}},
+                 {"Unable to output psf.", kRestoreQuestion}, 0, Holds::kOwnSetOffered},
+        // The trial set is taken but its acknowledgement garbled: the own set
+        // goes back at once (and, every reply being garbled, is offered as a file).
+        EditCase{"ExecuteCorruptsTheAcknowledgement", Command::kExecute, Corrupt(3),
+                 {"Unable to output psf.", kRestoreQuestion}, 0, Holds::kTrialSet},
         // The trial set was taken: the restore follows the view, and fails.
         EditCase{"ExecuteStopsInTheView", Command::kExecute, StopAfter(4),
                  {"Could not input scan", "Could not input scan", kRestoreQuestion}, 1, Holds::kTrialSet},

@@ -1,0 +1,58 @@
+#include "link/psf_check.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/tick.h"
+#include "support/scripted_controller.h"
+#include "support/scripted_port.h"
+
+namespace kelvt {
+namespace {
+
+using test::ScriptedController;
+using test::ScriptedPort;
+
+struct CheckCase {
+  const char* name;
+  bool frame_sent;  // false: the controller fell silent before the send found it
+  void (*arrange)(ScriptedController&);
+  int expected;
+};
+
+class PsfCheckTest : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(PsfCheckTest, ReadsTheSetBackAndComparesEveryByte) {
+  VirtualTickSource ticks(1000);
+  ScopedTickSource scope(&ticks);
+  ScriptedController controller;
+  auto* port = new ScriptedPort(0, 9600);
+  ControllerLink link(port);
+  controller.Attach(*port);
+  PsfImage own;
+  ASSERT_TRUE(link.InputPsf(own));
+  // A send that fails: refused after the frame went out, or never sent at all.
+  if (GetParam().frame_sent) {
+    controller.accept_psf = false;
+  } else {
+    controller.mute = true;
+  }
+  PsfImage other = own;
+  other[6] = 'c';
+  EXPECT_EQ(link.OutputPsf(other), 0);
+  EXPECT_EQ(link.PsfFrameSent(), GetParam().frame_sent);
+  GetParam().arrange(controller);
+  EXPECT_EQ(ControllerMayHoldOtherPsf(link, own), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PsfCheckTest,
+    ::testing::Values(
+        CheckCase{"StillItsOwn", true, [](ScriptedController&) {}, 0},
+        CheckCase{"OneByteChanged", true, [](ScriptedController& c) { c.psf[6] = 'c'; }, 1},
+        CheckCase{"CheckSumChanged", true, [](ScriptedController& c) { c.psf[80] ^= 1; }, 1},
+        CheckCase{"NoLongerAnswers", true, [](ScriptedController& c) { c.mute = true; }, 1},
+        CheckCase{"NeverReachedTheController", false, [](ScriptedController&) {}, 0}),
+    [](const ::testing::TestParamInfo<CheckCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kelvt
