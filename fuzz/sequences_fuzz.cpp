@@ -134,11 +134,14 @@ void RunAlignment(kelvt::ControllerLink& link, ScriptedPort& port, Script& scrip
   AlignmentSetup setup;
   AlignmentStatus status;
   {
-    Timed t(clock, 4);
+    // Diagnostics, PSF read, alignment set, and the read-back after an unconfirmed send.
+    Timed t(clock, 5);
     status = PrepareAlignment(link, saved, working, setup);
   }
   const std::vector<std::string> sent = PsfFramesSent(port);
-  if (status != AlignmentStatus::Ready && status != AlignmentStatus::OutputPsfFailed) {
+  const bool unconfirmed = status == AlignmentStatus::OutputPsfUnconfirmed;
+  if (status != AlignmentStatus::Ready && status != AlignmentStatus::OutputPsfFailed &&
+      !unconfirmed) {
     Check(sent.empty());
     Check(setup.channel_count == 0);
     return;
@@ -147,6 +150,8 @@ void RunAlignment(kelvt::ControllerLink& link, ScriptedPort& port, Script& scrip
   // out when no try found the controller).
   Check(sent.size() <= 3);
   Check(status != AlignmentStatus::Ready || !sent.empty());
+  // Only a set that went out can leave the controller in doubt.
+  Check(!unconfirmed || (!sent.empty() && link.PsfFrameSent()));
   for (const std::string& frame : sent) {
     Check(CarriesSet(frame, saved, {2, 3, 4, 6, 64}));
     // Frame byte 1 + i carries image byte i.
@@ -189,7 +194,7 @@ void RunTrial(kelvt::ControllerLink& link, ScriptedPort& port, Script& script,
   PsfImage saved;
   TrialRunStatus status;
   {
-    Timed t(clock, 2);
+    Timed t(clock, 3);
     status = StartTrialRun(link, record, saved);
   }
   const std::vector<std::string> sent = PsfFramesSent(port);
@@ -199,6 +204,7 @@ void RunTrial(kelvt::ControllerLink& link, ScriptedPort& port, Script& script,
   }
   Check(sent.size() <= 3);
   Check(status != TrialRunStatus::kStarted || !sent.empty());
+  Check(status != TrialRunStatus::kTrialPsfUnconfirmed || !sent.empty());
   for (const std::string& frame : sent) Check(CarriesSet(frame, trial, {}));
   if (status != TrialRunStatus::kStarted) return;
   if (!port.Vanished()) Check(link.BaudIndex() == ValidBaudIndex(record.baud_index));
