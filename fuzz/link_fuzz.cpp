@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "fuzz_input.h"
 #include "link/controller_link.h"
 #include "link/diagnostic_record.h"
 #include "link/scan_record.h"
@@ -21,26 +22,7 @@
 
 namespace {
 
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
-
-class Script {
- public:
-  Script(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool Done() const { return pos_ >= size_; }
-  uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-  size_t Take(char* out, size_t n) {
-    size_t k = 0;
-    for (; k < n && pos_ < size_; ++k) out[k] = static_cast<char>(data_[pos_++]);
-    return k;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
+using kelvt::fuzz::Script;
 
 // No command may take longer than three full searches plus its longest window.
 constexpr uint32_t kMaxCommandMs = 20000;

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_input.h"
 #include "link/controller_link.h"
 #include "link/null_span_frame.h"
 #include "platform/tick.h"
@@ -22,35 +23,7 @@
 
 namespace {
 
-// Names the property that failed, then stops like any other finding.
-#define Check(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      __builtin_trap();                                                         \
-    }                                                                           \
-  } while (0)
-
-class Input {
- public:
-  Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-  int32_t Int() {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(Byte()) << (8 * i);
-    return static_cast<int32_t>(v);
-  }
-  size_t Take(char* out, size_t n) {
-    size_t k = 0;
-    for (; k < n && pos_ < size_; ++k) out[k] = static_cast<char>(data_[pos_++]);
-    return k;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
+using kelvt::fuzz::Script;
 
 // The largest value sixteen bits of garbage can decode to: 15 per digit.
 constexpr int kMaxDecoded = 15 * 1000 + 15 * 100 + 15 * 10 + 15;
@@ -100,7 +73,7 @@ void CheckScroll(uint8_t selector, int32_t current, int32_t thumb) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kelvt;
-  Input in(data, size);
+  Script in(data, size);
 
   char reply[kNullSpanBufferSize] = {};
   in.Take(reply, kNullSpanFrameSize);

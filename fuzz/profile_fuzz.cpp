@@ -14,18 +14,10 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "platform/profile.h"
 
 namespace {
-
-// Names the property that failed, then stops like any other finding.
-#define Check(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      __builtin_trap();                                                         \
-    }                                                                           \
-  } while (0)
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 

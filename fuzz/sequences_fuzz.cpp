@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "link/alignment_steps.h"
 #include "link/controller_link.h"
 #include "link/diagnostic_record.h"
@@ -41,36 +42,13 @@
 
 namespace {
 
+using kelvt::fuzz::Script;
+
 using kelvt::kPsfFrameSize;
 using kelvt::kPsfSize;
 using kelvt::PsfImage;
 using kelvt::test::ScriptedController;
 using kelvt::test::ScriptedPort;
-
-// Names the property that failed, then stops like any other finding.
-#define Check(condition)                                                        \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
-      std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #condition); \
-      __builtin_trap();                                                         \
-    }                                                                           \
-  } while (0)
-
-class Script {
- public:
-  Script(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-  size_t Take(char* out, size_t n) {
-    size_t k = 0;
-    for (; k < n && pos_ < size_; ++k) out[k] = static_cast<char>(data_[pos_++]);
-    return k;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
-};
 
 // Longest a single link command may take: three wake-up rounds and the
 // longest window, with a margin for replies that trickle in late.
