@@ -35,7 +35,7 @@ TEST_P(FixedBeamsTest, BreaksTheListedBeamsAtAnyTime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Specs, FixedBeamsTest,
+    Patterns, FixedBeamsTest,
     ::testing::Values(FixedCase{"", 8, "00000000"}, FixedCase{"none", 8, "00000000"},
                       FixedCase{"all", 8, "11111111"}, FixedCase{"1", 8, "10000000"},
                       FixedCase{"8", 8, "00000001"}, FixedCase{"4-6", 8, "00011100"},
@@ -56,7 +56,7 @@ TEST_P(BadBeamsTest, RefusedAndThePreviousSetKept) {
   EXPECT_EQ(Picture(p, 4, 0), "0100");
 }
 
-INSTANTIATE_TEST_SUITE_P(Specs, BadBeamsTest,
+INSTANTIATE_TEST_SUITE_P(Patterns, BadBeamsTest,
                          ::testing::Values("0", "6-4", "a", "4-", "-4", "1,,2", "12345", "1-x",
                                            "-1"));
 
