@@ -25,34 +25,15 @@
 #include "tools/curtain_view.h"
 #include "tools/spreadsheet.h"
 #include "ui/support/scripted_prompter.h"
+#include "ui/support/ui_test_util.h"
 
 namespace kelvt {
 namespace {
 
 using test::DiagBoard;
+using test::OnModal;
 using test::ScriptedController;
 using test::ScriptedPort;
-
-// Runs `step` once a modal dialog of type T is up; gives up with the guard.
-template <typename T>
-class WhenModal {
- public:
-  explicit WhenModal(std::function<void(T*)> step) : step_(std::move(step)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-        timer_.stop();
-        ++opened;
-        step_(dialog);
-      }
-    });
-    timer_.start(2);
-  }
-  int opened = 0;
-
- private:
-  QTimer timer_;
-  std::function<void(T*)> step_;
-};
 
 // Calls `step` at every event-loop turn until it returns true, for as long
 // as `owner` lives (the steps use the caller's locals).
@@ -110,7 +91,7 @@ class AlignmentTest : public ::testing::Test {
 
   // Runs the alignment command; `in_dialog` works the dialog, then Exit.
   int RunAlignment(const std::function<void(CAlignmentDlg*)>& in_dialog) {
-    WhenModal<CAlignmentDlg> driver([&](CAlignmentDlg* dialog) {
+    OnModal<CAlignmentDlg> driver([&](CAlignmentDlg* dialog) {
       cursor_at_open_ = QApplication::overrideCursor() != nullptr;
       wait_cursors_at_open_ = WaitCursor::ActiveCount();
       held_while_open_ = Held();

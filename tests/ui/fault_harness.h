@@ -27,6 +27,7 @@
 #include "support/sim_process.h"
 #include "support/watchdog.h"
 #include "ui/support/scripted_prompter.h"
+#include "ui/support/ui_test_util.h"
 
 namespace kelvt::fault {
 
@@ -120,26 +121,7 @@ inline bool ReadHeldPsf(const std::string& device, PsfImage& image) {
   return link.InputPsf(image) != 0;
 }
 
-// Runs `step` on the first modal dialog of type T that comes up, once.
-template <typename T>
-class OnModal {
- public:
-  explicit OnModal(std::function<void(T*)> step) : step_(std::move(step)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-        timer_.stop();
-        ++opened;
-        step_(dialog);
-      }
-    });
-    timer_.start(2);
-  }
-  int opened = 0;
-
- private:
-  QTimer timer_;
-  std::function<void(T*)> step_;
-};
+using test::OnModal;
 
 // The record a .PSF file holds, encoded: compares with an image's bytes 1..75
 // (the letter and check sum are the link's business).

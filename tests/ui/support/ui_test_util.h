@@ -1,7 +1,9 @@
 #pragma once
 // Helpers for the offscreen tests of the main window and the dialogs.
 
+#include <QApplication>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <string>
 
@@ -53,5 +55,27 @@ class ModalWatch {
 };
 
 [[nodiscard]] ModalWatch WhenModal(std::function<void(QWidget*)> action, int timeout_ms = 10000);
+
+// Runs `step` on the first modal dialog of type T that comes up, once;
+// `opened` tells whether it came up.
+template <typename T>
+class OnModal {
+ public:
+  explicit OnModal(std::function<void(T*)> step) : step_(std::move(step)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+        timer_.stop();
+        ++opened;
+        step_(dialog);
+      }
+    });
+    timer_.start(2);
+  }
+  int opened = 0;
+
+ private:
+  QTimer timer_;
+  std::function<void(T*)> step_;
+};
 
 }  // namespace kelvt::test
