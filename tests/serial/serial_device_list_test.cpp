@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "serial/device_mapping.h"
 #include "serial/serial_device_list.h"
 #include "serial/sysfs_serial_devices.h"
 
@@ -138,6 +139,47 @@ TEST(SysfsSerialDevices, SortsByTrailingNumber) {
   EXPECT_EQ(devices[1].kernel_name, "ttyS2");
   EXPECT_EQ(devices[2].kernel_name, "ttyS10");
   EXPECT_EQ(devices[3].kernel_name, "ttyUSB0");
+}
+
+TEST(MergeDevices, MappingsJoinTheirDeviceOrStandAlone) {
+  const FakeTree tree;
+  const std::vector<SerialDevice> found = ListSysfsSerialDevices(tree.roots());
+  const std::string by_id = found[2].path;
+  const DeviceOverrides overrides = {
+      {0, tree.roots().dev + "/ttyS0"},  // COM1: by kernel name
+      {2, by_id},                        // COM3: the adapter by its by-id link
+      {5, by_id},                        // COM6 too: the lowest port is shown
+      {6, "/dev/null"},                  // COM7: present, no serial device found
+      {7, "/dev/serial/by-id/usb-gone"}, // COM8: not plugged in
+  };
+  const std::vector<DeviceEntry> entries = MergeDevices(found, overrides);
+  struct Expected {
+    std::string path;
+    int port;
+    bool listed, present;
+  } expected[] = {{found[0].path, -1, true, true},
+                  {found[1].path, 0, true, true},
+                  {by_id, 2, true, true},
+                  {"/dev/null", 6, false, true},
+                  {"/dev/serial/by-id/usb-gone", 7, false, false}};
+  ASSERT_EQ(entries.size(), std::size(expected));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    SCOPED_TRACE(expected[i].path);
+    EXPECT_EQ(entries[i].path, expected[i].path);
+    EXPECT_EQ(entries[i].port_number, expected[i].port);
+    EXPECT_EQ(entries[i].listed, expected[i].listed);
+    EXPECT_EQ(entries[i].present, expected[i].present);
+  }
+}
+
+TEST(MergeDevices, WritingAMappingChangesOnlyItsLine) {
+  Profile profile;
+  profile.Parse("; mine\n[Devices]\nCOM1=/dev/ttyS0\n\n[Communication]\nPort=1\n");
+  WriteDeviceMapping(profile, 0, "/dev/serial/by-id/usb-x");
+  WriteDeviceMapping(profile, 2, "/dev/ttyACM0");
+  EXPECT_EQ(profile.Text(),
+            "; mine\n[Devices]\nCOM1=/dev/serial/by-id/usb-x\nCOM3=/dev/ttyACM0\n\n"
+            "[Communication]\nPort=1\n");
 }
 
 // This machine's own devices: only what holds anywhere.
