@@ -87,7 +87,12 @@ CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, 
 }
 
 void CDevicesDlg::OnHotPlug() {
-  if (source_.TakeChanges() && !searching_) Refresh();
+  if (!source_.TakeChanges()) return;
+  if (searching_) {
+    refresh_pending_ = true;  // the search works from the list it started with
+    return;
+  }
+  Refresh();
 }
 
 void CDevicesDlg::Refresh() {
@@ -186,7 +191,8 @@ void CDevicesDlg::OnFind() {
   searching_ = false;
   find_button_->setText(QStringLiteral("&Find Controller"));
   for (QPushButton* b : {map_button_, refresh_button_, close_button_}) b->setEnabled(true);
-  Fill();
+  if (refresh_pending_) Refresh(); else Fill();
+  refresh_pending_ = false;
 
   size_t found = 0;
   for (const ProbeResult& r : results_) found += r.answered ? 1 : 0;

@@ -61,6 +61,7 @@ class CDevicesDlg : public LoopDialog {
   bool mappings_changed_ = false;
   bool searching_ = false;
   bool stop_requested_ = false;
+  bool refresh_pending_ = false;  // a device came or went while searching
   ProbeOpener opener_ = OpenProbePort;
   std::vector<DeviceEntry> entries_;
   std::vector<ProbeResult> results_;
