@@ -21,6 +21,7 @@
 #include "tools/alignment_operation.h"
 #include "tools/diagnostics_operation.h"
 #include "tools/edit_psf_operation.h"
+#include "tools/devices_dlg.h"
 #include "tools/part_number_operation.h"
 
 namespace kelvt {
@@ -75,6 +76,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     connect(item, &QAction::triggered, this, [this, i] { OnSerialPort(i); });
     serial_port_actions[i] = item;
   }
+  serial_port_menu->addSeparator();
+  AddCommand(serial_port_menu, kCmdSerialDevices, QStringLiteral("Devices..."),
+             QStringLiteral("Lists the serial devices, maps a port to one, finds the controller"));
   AddCommand(options, kCmdSaveSettings, QStringLiteral("&Save Settings on Exit"),
              QStringLiteral("Save Settings when application exits."))
       ->setCheckable(true);
@@ -93,6 +97,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   connect(Action(kCmdSaveSettings), &QAction::triggered, this, &CMainFrame::OnSaveSettings);
   connect(Action(kCmdHelpIndex), &QAction::triggered, this, &CMainFrame::OnHelpIndex);
   connect(Action(kCmdAbout), &QAction::triggered, this, &CMainFrame::OnAbout);
+  connect(Action(kCmdSerialDevices), &QAction::triggered, this, &CMainFrame::OnSerialDevices);
   for (QMenu* menu : {main_menu, options, serial_port_menu, help}) {
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateMenuStates);
   }
@@ -211,6 +216,26 @@ void CMainFrame::OnPartNumber() {
 
 void CMainFrame::OnSerialPort(int index) {
   settings.port_number = index;
+  UpdateMenuStates();
+}
+
+void CMainFrame::OnSerialDevices() {
+  if (operation_running) return;
+  operation_running = true;  // the search opens ports; no operation meanwhile
+  {
+    SystemSerialDevices system;
+    CDevicesDlg dialog(device_source != nullptr ? *device_source : system, settings_path,
+                       settings.port_number, this);
+    dialog.exec();
+    if (dialog.MappingsChanged()) {
+      Profile profile(settings_path);
+      profile.Load();
+      settings.devices = DeviceOverridesFrom(profile);
+      Operation::SetDeviceOverrides(settings.devices);
+      settings.port_number = dialog.PortNumber();
+    }
+  }
+  operation_running = false;
   UpdateMenuStates();
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/frame_settings.h"
+#include "serial/serial_device_list.h"
 
 class QAction;
 class QLabel;
@@ -27,6 +28,7 @@ enum MenuCommand : int {
   kCmdEditPsf = 32774,
   kCmdSaveSettings = 32778,
   kCmdPartNumber = 32784,
+  kCmdSerialDevices = 32808,  // Options > Serial Port > Devices...
   kCmdAbout = 57664,
   kCmdExit = 57665,
   kCmdHelpIndex = 57666,
@@ -58,6 +60,8 @@ class CMainFrame : public QMainWindow {
   const QString& HelpFile() const { return help_file; }
 
   QAction* Action(int command) const;
+  // Where the Devices dialog finds the devices; nullptr: the system's.
+  void SetDeviceSource(SerialDeviceSource* source) { device_source = source; }
   QAction* SerialPortAction(int index) const { return serial_port_actions[index]; }
   QMenu* SerialPortMenu() const { return serial_port_menu; }
   QLabel* MessagePane() const { return message_pane; }
@@ -70,6 +74,7 @@ class CMainFrame : public QMainWindow {
   void OnEditPsf();
   void OnPartNumber();
   void OnSerialPort(int index);
+  void OnSerialDevices();
   void OnSaveSettings();
   void OnHelpIndex();
   void OnAbout();
@@ -99,6 +104,7 @@ class CMainFrame : public QMainWindow {
   QAction* serial_port_actions[24] = {};
   std::map<int, QAction*> actions;
   QPointer<HelpWindow> help_window;
+  SerialDeviceSource* device_source = nullptr;
 };
 
 }  // namespace kelvt

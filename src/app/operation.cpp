@@ -10,6 +10,7 @@
 #include "platform/tick.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
+#include "serial/device_mapping.h"
 #include "serial/posix_serial_port.h"
 
 namespace kelvt {
@@ -31,22 +32,28 @@ std::unique_ptr<RS232> OpenPosixPort(int port_number, long baud) {
                                            port_number, baud, 'E', 8, 1, 0, 0, 0, 0, 0);
 }
 
-// What the user needs beyond the error name: which device was tried and
-// why the system refused it.
-std::string OpenFailureDetail(const RS232& port) {
+// What the user needs beyond the error name: which port and device were
+// tried, and why the system refused it.
+std::string OpenFailureDetail(const RS232& port, int port_number) {
   const auto* posix = dynamic_cast<const PosixSerialPort*>(&port);
   if (posix == nullptr) return {};
-  std::string detail = "Device: " + posix->DevicePath();
-  if (!posix->SystemReason().empty()) detail += "\nReason: " + posix->SystemReason();
+  const bool mapped = Overrides().count(port_number) != 0;
+  std::string detail = "Port: COM" + std::to_string(port_number + 1) + "\nDevice: " + posix->DevicePath();
+  if (mapped) detail += " (mapped in the settings file, section [Devices])";
   const int err = posix->SystemErrno();
+  std::string reason = posix->SystemReason();
+  // A mapped device that is not there is an adapter that was pulled out.
+  if (mapped && (err == ENOENT || err == ENODEV || err == ENXIO) && !DevicePresent(posix->DevicePath())) {
+    reason = "not plugged in (" + reason + ")";
+  }
+  if (!reason.empty()) detail += "\nReason: " + reason;
   if (err == EACCES || err == EPERM) {
     detail +=
         "\nSerial devices usually need membership of the 'dialout' group: "
         "run 'sudo adduser $USER dialout', then log out and in again.";
   }
   detail +=
-      "\nA port can be mapped to another device in the settings file, section "
-      "[Devices], for example COM1=/dev/ttyUSB0.";
+      "\nOptions > Serial Port > Devices... lists the serial devices and maps a port to one.";
   return detail;
 }
 
@@ -82,7 +89,7 @@ int Operation::OpenPort() {
     char text[160];
     std::snprintf(text, sizeof text, "Unable to open %d\n%s\n", port_number + 1,
                   name != nullptr ? name : "???");
-    const std::string detail = port ? OpenFailureDetail(*port) : std::string();
+    const std::string detail = port ? OpenFailureDetail(*port, port_number) : std::string();
     port.reset();  // close before the user reads the message
     CurrentPrompter().Message(parent, text, kAppTitle, PromptButtons::Ok, PromptIcon::Warning,
                               detail);

@@ -1,10 +1,14 @@
-// ports: the 24 port numbers, the device each maps to, and whether it is there.
+// ports: the 24 port numbers, the device each maps to, and whether it is there;
+// the serial devices found; --watch and --probe (device_report.cpp).
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
+
 #include "cli/cli_output.h"
 #include "cli/commands.h"
+#include "cli/device_report.h"
 #include "cli/exit_codes.h"
 #include "cli/json_writer.h"
 #include "serial/device_path.h"
@@ -21,7 +25,14 @@ struct PortRow {
   bool selected;    // commands use it when no --port or --device is given
 };
 
-int RunPorts(CliContext& ctx) {
+struct PortsOptions {
+  bool watch = false;
+  bool probe = false;
+};
+
+int RunPorts(CliContext& ctx, const PortsOptions& options) {
+  if (options.probe) return ProbeDevices(ctx);
+  if (options.watch) return WatchDevices(ctx);
   PortTarget target;
   if (!ctx.ResolveTarget(target)) return kExitUsage;
   const DeviceOverrides overrides = DeviceOverridesFrom(ctx.Settings());
@@ -53,6 +64,13 @@ int RunPorts(CliContext& ctx) {
           .EndObject();
     }
     json.EndArray();
+    json.Key("devices").BeginArray();
+    for (const DeviceEntry& entry : DeviceEntries(ctx)) {
+      json.BeginObject();
+      WriteDeviceJson(json, entry);
+      json.EndObject();
+    }
+    json.EndArray();
     if (target.port_number < 0) json.Field("device", target.device_path);
     json.EndObject().EndLine();
     return kExitOk;
@@ -72,7 +90,8 @@ int RunPorts(CliContext& ctx) {
   } else {
     ctx.out << "--device " << Printable(target.device_path) << " is used.\n";
   }
-  ctx.out << "Settings file: " << Printable(ctx.Settings().path()) << '\n';
+  ctx.out << "Settings file: " << Printable(ctx.Settings().path()) << "\n\n";
+  PrintDevices(ctx.out, DeviceEntries(ctx));
   return kExitOk;
 }
 
@@ -80,8 +99,15 @@ int RunPorts(CliContext& ctx) {
 
 void AddPortsCommand(CLI::App& app, CliContext& ctx, Commands& commands) {
   CLI::App* sub = app.add_subcommand(
-      "ports", "List COM1..COM24 with the device each maps to and whether it exists");
-  commands.push_back({sub, [&ctx] { return RunPorts(ctx); }});
+      "ports",
+      "List COM1..COM24 with the device each maps to, and the serial devices found");
+  auto options = std::make_shared<PortsOptions>();
+  sub->add_flag("--watch", options->watch,
+                "Keep listing the devices as they are plugged in and out (until Ctrl-C)");
+  sub->add_flag("--probe", options->probe,
+                "Look for a controller on every device found or mapped, at 9600, 19200 and "
+                "38400 baud (exit 0 when one answered, 4 when none did)");
+  commands.push_back({sub, [&ctx, options] { return RunPorts(ctx, *options); }});
 }
 
 }  // namespace kelvt::cli

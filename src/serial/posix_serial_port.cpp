@@ -14,6 +14,7 @@
 
 #include "platform/tick.h"
 #include "serial/termios_settings.h"
+#include "serial/uucp_lock.h"
 
 namespace kelvt {
 namespace {
@@ -104,6 +105,17 @@ void PosixSerialPort::Open(long baud, int parity, int wordLength, int stopBits, 
     const int err = errno;
     error_status = Fail(err);
     if (err == EIO) error_status = kPortNotFound;
+    return;
+  }
+
+  // A terminal program (minicom, picocom) announces its session with a UUCP
+  // lock file rather than flock: leave its device alone too.
+  std::string lock_file;
+  if (const pid_t holder = UucpLockHolder(device_path_, &lock_file); holder > 0) {
+    error_status = Fail(EBUSY);
+    system_reason_ = "Locked by process " + std::to_string(holder) + " (" + lock_file + ")";
+    ::close(fd_);
+    fd_ = -1;
     return;
   }
 

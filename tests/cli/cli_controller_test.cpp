@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "cli/device_report.h"
 #include "cli/exit_codes.h"
 #include "cli_harness.h"
 #include "psf/psf_file.h"
@@ -289,6 +290,40 @@ TEST_F(CliControllerTest, PortsListsTheTwentyFourPortsWithTheirDevices) {
   EXPECT_NE(out.str().find("\"number\":1,\"device\":\"/dev/ttyS0\",\"from_settings\":false,"),
             std::string::npos);
   EXPECT_TRUE(targets.empty());  // listing opens nothing
+}
+
+TEST_F(CliControllerTest, PortsListsTheDevicesFoundWithTheirMappings) {
+  struct FakeDevices : SerialDeviceSource {
+    std::vector<SerialDevice> List() override {
+      SerialDevice usb{"/dev/serial/by-id/usb-FTDI_X-if00", "/dev/serial/by-id/usb-FTDI_X-if00",
+                       "ttyUSB0", "ftdi_sio", "0403", "6001", "FTDI", "FT232R", "A6X"};
+      return {usb};
+    }
+    int MonitorDescriptor() override { return -1; }
+    bool TakeChanges() override { return false; }
+  } fake;
+  SetDeviceSource(&fake);
+  Profile settings;
+  settings.Parse("[Devices]\nCOM3=/dev/serial/by-id/usb-FTDI_X-if00\nCOM4=/dev/kelvt-gone\n");
+  ctx.SetSettings(settings);
+  ASSERT_EQ(Run({"ports"}), kExitOk) << err.str();
+  EXPECT_NE(out.str().find("ttyUSB0 /dev/serial/by-id/usb-FTDI_X-if00  COM3    A6X               FTDI FT232R\n"),
+            std::string::npos)
+      << out.str();
+  const size_t absent = out.str().find("absent  /dev/kelvt-gone");
+  ASSERT_NE(absent, std::string::npos) << out.str();
+  const std::string line = out.str().substr(absent, out.str().find('\n', absent) - absent);
+  EXPECT_NE(line.find("  COM4  "), std::string::npos) << line;
+  EXPECT_NE(line.find("  not plugged in"), std::string::npos) << line;
+  ASSERT_EQ(Run({"--json", "ports"}), kExitOk);
+  EXPECT_NE(out.str().find("\"devices\":[{\"path\":\"/dev/serial/by-id/usb-FTDI_X-if00\",\"by_id\":"
+                           "\"/dev/serial/by-id/usb-FTDI_X-if00\",\"port\":\"COM3\",\"kernel_name\":"
+                           "\"ttyUSB0\",\"driver\":\"ftdi_sio\",\"vendor_id\":\"0403\""),
+            std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("\"path\":\"/dev/kelvt-gone\",\"by_id\":null,\"port\":\"COM4\""),
+            std::string::npos);
+  SetDeviceSource(nullptr);
 }
 
 TEST_F(CliControllerTest, SettingsPickThePortAndItsDevice) {

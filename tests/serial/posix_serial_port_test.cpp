@@ -9,6 +9,7 @@
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/tick.h"
+#include "serial/uucp_lock.h"
 
 namespace kelvt {
 namespace {
@@ -226,6 +228,70 @@ TEST(PosixSerialPortOpen, ASecondPortOnTheSameDeviceIsInUse) {
   second.reset();
   auto third = OpenFramework(pty.path());
   EXPECT_EQ(third->ErrorStatus(), 0);
+}
+
+// A terminal program's UUCP lock file, in a folder of the test's own.
+struct UucpLockCase {
+  const char* name;
+  bool under_link_name;  // the lock names the link the port is opened by, else the pts it leads to
+  int holder;            // 0 a live process, 1 a process that has ended, 2 garbage
+  int expected;
+};
+
+class UucpLockTest : public ::testing::TestWithParam<UucpLockCase> {};
+
+TEST_P(UucpLockTest, ALiveHolderMakesThePortInUseAStaleLockIsLeftAlone) {
+  const UucpLockCase& c = GetParam();
+  char templ[] = "/tmp/kelvt-lock-XXXXXX";
+  const std::string dir = mkdtemp(templ);
+  SetUucpLockDirectories({dir + "/none", dir});
+  Pty pty;
+  const std::string link = dir + "/ttyKT";
+  ASSERT_EQ(symlink(pty.path().c_str(), link.c_str()), 0);
+  pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  waitpid(dead, nullptr, 0);
+  const std::string contents = c.holder == 0   ? std::to_string(getppid())
+                               : c.holder == 1 ? std::to_string(dead)
+                                               : std::string("garbage");
+  const std::string name = c.under_link_name ? "ttyKT" : pty.path().substr(pty.path().rfind('/') + 1);
+  const std::string lock = dir + "/LCK.." + name;
+  FILE* f = fopen(lock.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  fprintf(f, "%10s\n", contents.c_str());
+  fclose(f);
+
+  auto port = OpenFramework(link);
+  EXPECT_EQ(port->ErrorStatus(), c.expected);
+  if (c.expected == kPortInUse) {
+    EXPECT_NE(port->SystemReason().find(lock), std::string::npos) << port->SystemReason();
+  }
+  port.reset();
+  struct stat info {};
+  EXPECT_EQ(stat(lock.c_str(), &info), 0);  // never deleted
+  SetUucpLockDirectories({});
+  unlink(lock.c_str());
+  unlink(link.c_str());
+  rmdir(dir.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locks, UucpLockTest,
+    ::testing::Values(UucpLockCase{"live_by_device_name", false, 0, kPortInUse},
+                      UucpLockCase{"live_by_link_name", true, 0, kPortInUse},
+                      UucpLockCase{"ended", false, 1, 0}, UucpLockCase{"garbage", false, 2, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UucpLock, ContentsNameTheProcess) {
+  const int32_t binary = 4321;
+  char raw[4];
+  std::memcpy(raw, &binary, 4);
+  EXPECT_EQ(ParseUucpLock("      1234\n", 11), 1234);
+  EXPECT_EQ(ParseUucpLock("77", 2), 77);
+  EXPECT_EQ(ParseUucpLock(raw, 4), 4321);
+  EXPECT_EQ(ParseUucpLock("12x\n", 4), 0);
+  EXPECT_EQ(ParseUucpLock("99999999999\n", 12), 0);
+  EXPECT_EQ(ParseUucpLock("", 0), 0);
 }
 
 TEST(PosixSerialPortOpen, ExclusiveModeIsHeldWhileOpenAndDroppedOnClose) {

@@ -77,7 +77,8 @@ TEST(MainWindow, SerialPortSubmenuHasTheTwentyFourItems) {
   const std::vector<QString> expected = {
       "COM&1", "COM&2", "COM&3", "COM&4", "COM&5", "COM&6", "COM&7", "COM&8",
       "COM&9", "COM10", "COM11", "COM12", "COM13", "COM14", "COM15", "COM16",
-      "COM17", "COM18", "COM19", "COM20", "C0M21", "COM22", "COM23", "COM24"};
+      "COM17", "COM18", "COM19", "COM20", "C0M21", "COM22", "COM23", "COM24",
+      "-",     "Devices..."};
   EXPECT_EQ(MenuTexts(frame.SerialPortMenu()), expected);
   const int ids[] = {32776, 32777, 32785, 32786, 32787, 32788, 32789, 32791,
                      32792, 32793, 32794, 32795, 32796, 32797, 32798, 32799,

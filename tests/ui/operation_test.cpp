@@ -197,6 +197,8 @@ TEST(OperationOpen, APortWithoutADeviceIsReportedAndExecuteNeverRuns) {
   EXPECT_EQ(m.icon, PromptIcon::Warning);
   EXPECT_NE(m.detail.find(scratch.Folder() + "/ttyGONE"), std::string::npos) << m.detail;
   EXPECT_NE(m.detail.find("No such file or directory"), std::string::npos) << m.detail;
+  EXPECT_EQ(m.detail.rfind("Port: COM7\n", 0), 0u) << m.detail;
+  EXPECT_NE(m.detail.find("Reason: not plugged in"), std::string::npos) << m.detail;
   EXPECT_EQ(m.detail.find("dialout"), std::string::npos) << "not a permission problem";
 }
 

@@ -1,0 +1,221 @@
+#include "tools/devices_dlg.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <cerrno>
+#include <cstring>
+
+#include "app/prompter.h"
+#include "platform/idle.h"
+#include "platform/profile.h"
+
+namespace kelvt {
+namespace {
+
+enum Column { kPath, kDescription, kSerial, kPort, kState, kController, kColumns };
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+std::string PortText(int port_number) { return "COM" + std::to_string(port_number + 1); }
+
+std::string Description(const SerialDevice& d) {
+  std::string text = d.maker;
+  if (!d.product.empty()) text += (text.empty() ? "" : " ") + d.product;
+  if (text.empty()) text = d.driver;
+  if (!d.kernel_name.empty()) text += (text.empty() ? "" : " ") + ("(" + d.kernel_name + ")");
+  return text;
+}
+
+}  // namespace
+
+CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, int port_number,
+                         QWidget* parent)
+    : LoopDialog(parent),
+      source_(source),
+      settings_path_(std::move(settings_path)),
+      port_number_(port_number) {
+  setWindowTitle(QStringLiteral("Devices"));
+  table_ = new QTableWidget(0, kColumns, this);
+  table_->setHorizontalHeaderLabels({QStringLiteral("Device"), QStringLiteral("Maker, product"),
+                                     QStringLiteral("Serial number"), QStringLiteral("Port"),
+                                     QStringLiteral("State"), QStringLiteral("Controller")});
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->verticalHeader()->hide();
+  table_->horizontalHeader()->setStretchLastSection(true);
+
+  port_box_ = new QComboBox(this);
+  for (int i = 0; i < 24; ++i) port_box_->addItem(Q(PortText(i)));
+  port_box_->setCurrentIndex(port_number >= 0 && port_number < 24 ? port_number : 0);
+  map_button_ = new QPushButton(QStringLiteral("&Map to Port"), this);
+  find_button_ = new QPushButton(QStringLiteral("&Find Controller"), this);
+  refresh_button_ = new QPushButton(QStringLiteral("&Refresh"), this);
+  close_button_ = new QPushButton(QStringLiteral("&Close"), this);
+  status_ = new QLabel(this);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(new QLabel(QStringLiteral("Port:"), this));
+  buttons->addWidget(port_box_);
+  buttons->addWidget(map_button_);
+  buttons->addStretch(1);
+  buttons->addWidget(find_button_);
+  buttons->addWidget(refresh_button_);
+  buttons->addWidget(close_button_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(table_);
+  layout->addWidget(status_);
+  layout->addLayout(buttons);
+  resize(760, 320);
+
+  connect(map_button_, &QPushButton::clicked, this, &CDevicesDlg::OnMap);
+  connect(find_button_, &QPushButton::clicked, this, &CDevicesDlg::OnFind);
+  connect(refresh_button_, &QPushButton::clicked, this, &CDevicesDlg::Refresh);
+  connect(close_button_, &QPushButton::clicked, this, &QDialog::reject);
+
+  if (source_.MonitorDescriptor() >= 0) {
+    notifier_ = new QSocketNotifier(source_.MonitorDescriptor(), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &CDevicesDlg::OnHotPlug);
+  }
+  Refresh();
+}
+
+void CDevicesDlg::OnHotPlug() {
+  if (!source_.TakeChanges()) return;
+  if (searching_) {
+    refresh_pending_ = true;  // the search works from the list it started with
+    return;
+  }
+  Refresh();
+}
+
+void CDevicesDlg::Refresh() {
+  Profile profile(settings_path_);
+  profile.Load();
+  entries_ = MergeDevices(source_.List(), DeviceOverridesFrom(profile));
+  Fill();
+}
+
+std::string CDevicesDlg::ControllerText(const std::string& path) const {
+  for (const ProbeResult& r : results_) {
+    if (r.path != path) continue;
+    if (r.open_status != 0) return "skipped: " + r.reason;
+    if (!r.answered) return "none";
+    return std::string("letter ") + r.letter + ", " + std::to_string(r.rate) + " baud";
+  }
+  return {};
+}
+
+void CDevicesDlg::Fill() {
+  const int selected = table_->currentRow();
+  table_->setRowCount(static_cast<int>(entries_.size()));
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const DeviceEntry& e = entries_[i];
+    const std::string cells[kColumns] = {
+        e.path,
+        Description(e.device),
+        e.device.serial_number,
+        e.port_number >= 0 ? PortText(e.port_number) : std::string(),
+        e.present ? "present" : "absent (not plugged in)",
+        ControllerText(e.path)};
+    for (int c = 0; c < kColumns; ++c) {
+      table_->setItem(static_cast<int>(i), c, new QTableWidgetItem(Q(cells[c])));
+    }
+  }
+  table_->resizeColumnsToContents();
+  if (selected >= 0 && selected < table_->rowCount()) table_->selectRow(selected);
+  else if (table_->rowCount() > 0) table_->selectRow(0);
+  status_->setText(entries_.empty() ? QStringLiteral("No serial devices found.")
+                                    : QStringLiteral("%1 device(s).").arg(entries_.size()));
+}
+
+bool CDevicesDlg::Map(size_t row, int port_number) {
+  if (row >= entries_.size() || port_number < 0 || port_number >= 24) return false;
+  Profile profile(settings_path_);
+  profile.Load();
+  WriteDeviceMapping(profile, port_number, entries_[row].path);
+  errno = 0;
+  if (!profile.Save()) {
+    const int err = errno;
+    std::string detail = "File: " + settings_path_;
+    if (err != 0) detail += std::string("\nReason: ") + std::strerror(err);
+    CurrentPrompter().Message(this, "Unable to save the settings.", kAppTitle, PromptButtons::Ok,
+                              PromptIcon::Warning, detail);
+    return false;
+  }
+  mappings_changed_ = true;
+  port_number_ = port_number;
+  port_box_->setCurrentIndex(port_number);
+  Refresh();
+  status_->setText(Q(PortText(port_number) + " is " + entries_[row].path + " and is selected."));
+  return true;
+}
+
+void CDevicesDlg::OnMap() {
+  const int row = table_->currentRow();
+  if (row < 0) return;
+  Map(static_cast<size_t>(row), port_box_->currentIndex());
+}
+
+void CDevicesDlg::OnFind() {
+  if (searching_) {
+    stop_requested_ = true;  // seen before the next device
+    return;
+  }
+  std::vector<std::string> paths;
+  for (const DeviceEntry& e : entries_) {
+    if (e.present) paths.push_back(e.path);
+  }
+  searching_ = true;
+  stop_requested_ = false;
+  results_.clear();
+  Fill();
+  find_button_->setText(QStringLiteral("&Stop"));
+  for (QPushButton* b : {map_button_, refresh_button_, close_button_}) b->setEnabled(false);
+  {
+    LoopScope loop(*this);
+    results_ = ProbeControllers(paths, opener_, [&](size_t i) {
+      if (stop_requested_ || CloseRequested()) return false;
+      Fill();
+      status_->setText(Q("Searching " + paths[i] + " at 9600, 19200 and 38400 baud..."));
+      PumpOneMessage();
+      return !stop_requested_;
+    });
+  }
+  searching_ = false;
+  find_button_->setText(QStringLiteral("&Find Controller"));
+  for (QPushButton* b : {map_button_, refresh_button_, close_button_}) b->setEnabled(true);
+  if (refresh_pending_) Refresh(); else Fill();
+  refresh_pending_ = false;
+
+  size_t found = 0;
+  for (const ProbeResult& r : results_) found += r.answered ? 1 : 0;
+  status_->setText(stop_requested_ ? QStringLiteral("Search stopped.")
+                   : found == 0   ? QStringLiteral("No controller answered.")
+                                  : QStringLiteral("%1 controller(s) found.").arg(found));
+  for (const ProbeResult& r : results_) {
+    if (!r.answered) continue;
+    size_t row = 0;
+    while (row < entries_.size() && entries_[row].path != r.path) ++row;
+    if (row == entries_.size()) break;
+    table_->selectRow(static_cast<int>(row));
+    const int port = entries_[row].port_number >= 0 ? entries_[row].port_number
+                                                     : port_box_->currentIndex();
+    const std::string question = "A controller (letter " + std::string(1, r.letter) + ", " +
+                                 std::to_string(r.rate) + " baud) answered on\n" + r.path +
+                                 ".\nMap it to " + PortText(port) + " and select that port?";
+    if (CurrentPrompter().Message(this, question, kAppTitle, PromptButtons::YesNo,
+                                  PromptIcon::Question) == PromptAnswer::Yes) {
+      Map(row, port);
+    }
+    break;  // the first one found; the others are in the list
+  }
+}
+
+}  // namespace kelvt
