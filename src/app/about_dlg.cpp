@@ -22,7 +22,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   EnsureResources();
 
   auto* icon = new QLabel(this);
-  icon->setPixmap(QIcon(QStringLiteral(":/kelvt/kelvt.xpm")).pixmap(48, 48));
+  icon->setPixmap(AppIcon().pixmap(48, 48));
   auto* name = new QLabel(QStringLiteral("Kelvo-Tarn Version %1").arg(QLatin1String(ProgramVersion())), this);
   name->setObjectName(QStringLiteral("version"));
   auto* notice = new QLabel(

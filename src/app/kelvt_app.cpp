@@ -44,7 +44,7 @@ void CKelvtApp::SetDialogColours() {
 
 int CKelvtApp::InitInstance(bool show_splash) {
   SetDialogColours();
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelvt/kelvt.xpm")));
+  QApplication::setWindowIcon(AppIcon());
   // Keep the windows answering while the serial layer waits.
   InstallQtIdleHook();
 

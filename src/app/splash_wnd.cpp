@@ -26,9 +26,11 @@ CSplashWnd::CSplashWnd(const QString& picture_resource, QWidget* parent, int per
   setObjectName(QStringLiteral("CSplashWnd"));
   setModal(true);
   EnsureResources();
-  if (!picture_resource.isEmpty()) bitmap.load(picture_resource);
-  setFixedSize(HasPicture() ? bitmap.size() : kPlainSize);
+  if (!picture_resource.isEmpty()) bitmap = LoadPicture(picture_resource, devicePixelRatioF());
+  setFixedSize(HasPicture() ? PictureSize() : kPlainSize);
 }
+
+QSize CSplashWnd::PictureSize() const { return bitmap.deviceIndependentSize().toSize(); }
 
 void CSplashWnd::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
@@ -36,7 +38,7 @@ void CSplashWnd::showEvent(QShowEvent* event) {
     placed = true;
     if (HasPicture()) {
       const QScreen* screen = QGuiApplication::primaryScreen();
-      if (screen != nullptr) setGeometry(SplashGeometry(screen->geometry(), bitmap.size()));
+      if (screen != nullptr) setGeometry(SplashGeometry(screen->geometry(), PictureSize()));
       raise();
     }
     // In every case the splash ends itself.
@@ -47,7 +49,7 @@ void CSplashWnd::showEvent(QShowEvent* event) {
 void CSplashWnd::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (HasPicture()) {
-    painter.drawPixmap(QPoint(0, 0), bitmap, QRect(QPoint(0, 0), size()));
+    painter.drawPixmap(rect(), bitmap);
   } else {
     painter.fillRect(rect(), palette().window());
   }

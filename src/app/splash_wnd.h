@@ -17,7 +17,7 @@ class CSplashWnd : public QDialog {
  public:
   static constexpr int kTimerId = 1;
   static constexpr int kPeriodMs = 2000;
-  static constexpr const char* kPicture = ":/kelvt/splash.xpm";
+  static constexpr const char* kPicture = ":/kelvt/splash.png";
 
   // Loads the picture from `picture_resource`; without it the splash keeps
   // its own size, shows no picture and still closes on time.
@@ -25,6 +25,8 @@ class CSplashWnd : public QDialog {
                       QWidget* parent = nullptr, int period_ms = kPeriodMs);
 
   bool HasPicture() const { return !bitmap.isNull(); }
+  // The picture's size in device-independent pixels (the 2x picture counts half).
+  QSize PictureSize() const;
   int PeriodMs() const { return period_ms; }
   bool TimerRunning() const { return timer_id != 0; }
 

@@ -13,6 +13,7 @@
 
 #include "app/about_dlg.h"
 #include "app/help_window.h"
+#include "app/resources.h"
 #include "app/splash_wnd.h"
 #include "ui/support/ui_test_util.h"
 
@@ -45,6 +46,29 @@ TEST(Splash, ShowsItsPictureAtThePicturesSize) {
   splash.show();
   EXPECT_TRUE(splash.TimerRunning());
   test::SaveScreenshot(&splash, QStringLiteral("splash"));
+}
+
+TEST(Splash, PicturesKeepTheirLogicalSizeOnAnyScreen) {
+  struct Case {
+    const char* resource;
+    qreal screen_ratio;
+    QSize pixels;
+    QSize logical;
+  };
+  const Case cases[] = {
+      {CSplashWnd::kPicture, 1.0, QSize(360, 180), QSize(360, 180)},
+      {CSplashWnd::kPicture, 2.0, QSize(720, 360), QSize(360, 180)},  // the sharp one
+      {CSplashWnd::kPicture, 1.5, QSize(720, 360), QSize(360, 180)},
+      {":/kelvt/kelvt-48.png", 2.0, QSize(48, 48), QSize(48, 48)},  // no 2x: the plain one
+  };
+  for (const Case& c : cases) {
+    const QPixmap picture = LoadPicture(QString::fromLatin1(c.resource), c.screen_ratio);
+    EXPECT_EQ(picture.size(), c.pixels) << c.resource << " at " << c.screen_ratio;
+    EXPECT_EQ(picture.deviceIndependentSize().toSize(), c.logical) << c.resource;
+  }
+  const QIcon icon = AppIcon();
+  EXPECT_EQ(icon.availableSizes().size(), 7);
+  EXPECT_EQ(icon.pixmap(QSize(256, 256)).size(), QSize(256, 256));
 }
 
 TEST(Splash, WithoutAPictureKeepsItsSizeAndStillCloses) {

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Checks the bash completion of kelvt-cli as bash itself would run it.
+# Usage: packaging/completion_test.sh [COMPLETION_FILE]
+set -u
+file=${1:-/usr/share/bash-completion/completions/kelvt-cli}
+source /usr/share/bash-completion/bash_completion
+source "$file"
+
+complete_line() {
+  COMP_LINE=$1
+  COMP_POINT=${#COMP_LINE}
+  read -ra COMP_WORDS <<<"$COMP_LINE"
+  [[ $COMP_LINE == *" " ]] && COMP_WORDS+=("")
+  COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+  COMPREPLY=()
+  _kelvt_cli
+  echo "${COMPREPLY[*]}"
+}
+
+failed=0
+expect() {
+  local got
+  got=$(complete_line "$1")
+  if [[ $got != "$2" ]]; then
+    echo "completion of '$1': got '$got', expected '$2'" >&2
+    failed=1
+  fi
+}
+
+expect "kelvt-cli --port C" "$(echo COM{1..24})"
+expect "kelvt-cli --port COM2" "COM2 COM20 COM21 COM22 COM23 COM24"
+expect "kelvt-cli " "ports diag psf beams measure nullspan stamp recover journal"
+expect "kelvt-cli -p COM3 psf " "get send show diff"
+expect "kelvt-cli beams --filter " "broken made both"
+expect "kelvt-cli ports --p" "--probe --port"
+expect "kelvt-cli nullspan set -u " "null span ok"
+exit $failed
