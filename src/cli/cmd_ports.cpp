@@ -6,6 +6,7 @@
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/unfinished_note.h"
 #include "cli/json_writer.h"
 #include "serial/device_path.h"
 
@@ -24,6 +25,7 @@ struct PortRow {
 int RunPorts(CliContext& ctx) {
   PortTarget target;
   if (!ctx.ResolveTarget(target)) return kExitUsage;
+  NoteUnfinished(ctx, target.device_path);
   const DeviceOverrides overrides = DeviceOverridesFrom(ctx.Settings());
 
   std::vector<PortRow> rows;
