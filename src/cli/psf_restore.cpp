@@ -53,7 +53,6 @@ std::string WriteRescueFile(const PsfImage& image, const std::vector<std::string
       if (error.empty()) error = directory + ": writable by everyone, not used";
       continue;
     }
-    MakeFolders(directory, 0700);
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
       const std::string path = directory + "/" + RescueFileName(now, attempt);
       if (CreateImageFile(path.c_str(), image.Data())) return path;

@@ -76,6 +76,12 @@ int ReplaceFileDurably(const char* path, const char* data, std::size_t size, uns
   char resolved[PATH_MAX];
   if (::realpath(path, resolved) != nullptr) target = resolved;
 
+  // Only a regular file is ever replaced: never a device, FIFO or folder.
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    errno = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
+    return 0;
+  }
   std::string temp = target + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return 0;

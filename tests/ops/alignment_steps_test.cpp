@@ -186,7 +186,7 @@ TEST_F(SequenceTest, StampReportsAnUnacknowledgedSend) {
   controller_.accept_psf = false;
   PsfImage image;
   EXPECT_EQ(StampPartNumber(link_, Guard(), "123456", "2649", image), StampStatus::OutputPsfFailed);
-  EXPECT_EQ(controller_.psf_reads, 1);
+  EXPECT_EQ(controller_.psf_reads, 2);  // the set, then the read-back after the refusal
   EXPECT_EQ(controller_.psf_rejected, 3);  // three tries
   EXPECT_EQ(std::string(image.Data() + 66, 10), "1234562649");
   EXPECT_EQ(HeldPsf(), std::string(original_, kPsfSize));
