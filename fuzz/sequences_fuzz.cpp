@@ -29,7 +29,10 @@
 #include <vector>
 
 #include "fuzz_input.h"
-#include "link/alignment_steps.h"
+#include "ops/alignment_steps.h"
+#include "ops/trial_run_steps.h"
+#include "psf/part_numbers.h"
+#include "support/counting_front_end.h"
 #include "link/controller_link.h"
 #include "link/diagnostic_record.h"
 #include "link/scan_record.h"
@@ -114,11 +117,16 @@ void RunAlignment(kelvt::ControllerLink& link, ScriptedPort& port, Script& scrip
   {
     // Diagnostics, PSF read, alignment set, and the read-back after an unconfirmed send.
     Timed t(clock, 5);
-    status = PrepareAlignment(link, saved, working, setup);
+    test::CountingFrontEnd front;
+    SavedSetGuard guard(link, front, nullptr, {});
+    status = PrepareAlignment(link, guard, working, setup);
+    saved = guard.Own();
+    guard.Release();  // this target puts the set back itself, below
   }
   const std::vector<std::string> sent = PsfFramesSent(port);
   const bool unconfirmed = status == AlignmentStatus::OutputPsfUnconfirmed;
   if (status != AlignmentStatus::Ready && status != AlignmentStatus::OutputPsfFailed &&
+      status != AlignmentStatus::OutputPsfNoAnswer &&
       !unconfirmed) {
     Check(sent.empty());
     Check(setup.channel_count == 0);
@@ -173,10 +181,14 @@ void RunTrial(kelvt::ControllerLink& link, ScriptedPort& port, Script& script,
   TrialRunStatus status;
   {
     Timed t(clock, 3);
-    status = StartTrialRun(link, record, saved);
+    test::CountingFrontEnd front;
+    SavedSetGuard guard(link, front, nullptr, {});
+    status = StartTrialRun(link, record, guard);
+    saved = guard.Own();
+    guard.Release();
   }
   const std::vector<std::string> sent = PsfFramesSent(port);
-  if (status == TrialRunStatus::kSavedPsfNotRead) {
+  if (status == TrialRunStatus::kSavedPsfNotRead || status == TrialRunStatus::kNotJournaled) {
     Check(sent.empty());
     return;
   }
@@ -213,15 +225,18 @@ void RunStamp(kelvt::ControllerLink& link, ScriptedPort& port, Script& script,
   StampStatus status;
   {
     Timed t(clock, 2);
-    status = StampPartNumber(link, part, date, image);
+    test::CountingFrontEnd front;
+    SavedSetGuard guard(link, front, nullptr, {});
+    status = StampPartNumber(link, guard, part, date, image);
+    guard.Release();
   }
   if (status == StampStatus::BadPartNumber || status == StampStatus::BadDateCode) {
-    Check(strnlen(part, 7) != 6 || strnlen(date, 5) != 4);
+    Check(strnlen(part, 7) != 6 || !IsValidPartNumber(std::string(part)) || strnlen(date, 5) != 4);
     Check(port.Written().empty());
     return;
   }
   const std::vector<std::string> sent = PsfFramesSent(port);
-  if (status == StampStatus::InputPsfFailed) {
+  if (status == StampStatus::InputPsfFailed || status == StampStatus::NotJournaled) {
     Check(sent.empty());
     return;
   }

@@ -148,7 +148,14 @@ void CMainFrame::WriteSettings() {
   // Start from the file as it is now, so that entries edited while the
   // program ran (a part-number list, a device) are kept.
   Profile profile(settings_path);
-  profile.Load();
+  if (!profile.Load() && !profile.LoadError().empty()) {
+    // Writing now would replace the user's file with only our own keys.
+    CurrentPrompter().Message(nullptr, "Unable to save the settings.", kAppTitle,
+                              PromptButtons::Ok, PromptIcon::Warning,
+                              "File: " + settings_path + "\nReason: " + profile.LoadError() +
+                                  "\nThe file could not be read, so it was left as it is.");
+    return;
+  }
   WriteFrameSettings(settings, profile);
   errno = 0;
   if (!profile.Save()) {

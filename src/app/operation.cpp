@@ -64,7 +64,11 @@ Operation::Operation(QWidget* parent, int port_number, int baud_rate)
   saved_psf[0] = 0;
 }
 
-Operation::~Operation() = default;
+Operation::~Operation() {
+  // The guard talks to the link and to this object: both still stand here.
+  if (guard) guard->Restore();
+  guard.reset();
+}
 
 void Operation::SetPortFactory(PortFactory factory) { InstalledFactory() = std::move(factory); }
 
@@ -77,6 +81,7 @@ int Operation::Run() {
   const int result = Execute();
   // Whatever Execute returned: a changed controller gets its own PSF back.
   if (restore_psf) RestoreSavedPsf(saved_psf);
+  guard->Restore();
   return result;
 }
 
@@ -96,18 +101,41 @@ int Operation::OpenPort() {
     return 0;
   }
   link = std::make_unique<ControllerLink>(port.release());
+  guard = std::make_unique<SavedSetGuard>(*link, *this, InstalledJournal(), Tag("operation"));
   return 1;
 }
 
+JournalTag Operation::Tag(const char* operation) const {
+  char port[16];
+  std::snprintf(port, sizeof port, "COM%d", port_number + 1);
+  return {port, DevicePathForPort(port_number, &Overrides()), operation};
+}
+
 void Operation::RestoreSavedPsf(PsfImage& psf) {
-  if (link && link->OutputPsf(psf)) {
-    BusyWait(1000);
+  restore_psf = 0;
+  if (!guard) return;
+  if (!guard->Adopt(psf)) {
+    // No durable copy: send it all the same, it is the controller's own.
+    PsfImage sent = psf;
+    if (link && link->OutputPsf(sent)) {
+      BusyWait(1000);
+      return;
+    }
+    KeepCopy(psf);
     return;
   }
+  guard->Arm();
+  guard->Restore();
+}
+
+void Operation::KeepCopy(const PsfImage& own) {
   const PromptAnswer answer = CurrentPrompter().Message(
       parent, "Unable to restore original psf.\nDo you want to save the original Psf to a file?",
       kAppTitle, PromptButtons::YesNo, PromptIcon::Stop);
-  if (answer == PromptAnswer::Yes) SavePsfToFile(psf);
+  if (answer == PromptAnswer::Yes) {
+    PsfImage copy = own;
+    SavePsfToFile(copy);
+  }
 }
 
 void Operation::SavePsfToFile(PsfImage& psf) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "link/controller_link.h"
+#include "ops/saved_set_guard.h"
 #include "psf/psf_image.h"
 #include "serial/device_path.h"
 
@@ -17,10 +18,10 @@ namespace kelvt {
 
 class RS232;
 
-class Operation {
+class Operation : public RestoreFrontEnd {
  public:
   Operation(QWidget* parent, int port_number, int baud_rate);
-  virtual ~Operation();
+  ~Operation() override;
   Operation(const Operation&) = delete;
   Operation& operator=(const Operation&) = delete;
 
@@ -30,8 +31,14 @@ class Operation {
   // Creates the port and the link; 1, or 0 after telling the user.
   int OpenPort();
   virtual int Execute() = 0;
-  // Sends `psf` back; on failure offers to save it to a file.
+  // Sends `psf` back through the guard (journaled first); on failure offers
+  // to save it to a file.
   void RestoreSavedPsf(PsfImage& psf);
+  // The owner of the controller's own set while the operation runs another
+  // (exists once the port is open). Run puts it back at the end.
+  SavedSetGuard& Guard() { return *guard; }
+  // The controller did not take its own set back: offers to save it.
+  void KeepCopy(const PsfImage& own) override;
   // Asks for a file name and writes `psf` as a .PSF file.
   void SavePsfToFile(PsfImage& psf);
 
@@ -43,6 +50,8 @@ class Operation {
   // the port number maps to (settings file overrides, else /dev/ttyS<n>).
   using PortFactory = std::function<std::unique_ptr<RS232>(int port_number, long baud)>;
   static void SetPortFactory(PortFactory factory);  // empty restores the default
+  // The journal tag of this operation on its port.
+  JournalTag Tag(const char* operation) const;
   // Device paths that the settings file gives some ports (section Devices);
   // the main window installs them when it reads its settings.
   static void SetDeviceOverrides(const DeviceOverrides& overrides);
@@ -53,7 +62,8 @@ class Operation {
   QWidget* parent;
   int port_number;
   std::unique_ptr<ControllerLink> link;
-  PsfImage saved_psf;
+  std::unique_ptr<SavedSetGuard> guard;  // after `link`: destroyed (and restoring) first
+  PsfImage saved_psf;  // a set Execute wants back, with restore_psf set
   int restore_psf = 0;
 };
 

@@ -39,6 +39,12 @@ int RunCli(int argc, const char* const* argv, CliContext& ctx) {
   CLI::Option* device =
       app.add_option("-d,--device", options.device, "Serial device path, e.g. /dev/ttyUSB0");
   port->excludes(device);
+  // An unset shell variable must not mean "the default port".
+  const CLI::Validator not_empty(
+      [](std::string& value) { return value.empty() ? std::string("must not be empty") : std::string(); },
+      "");
+  port->check(not_empty);
+  device->check(not_empty);
   app.add_flag("--json", options.json, "Machine-readable output: one JSON object per line");
   app.add_flag("-v,--verbose", options.verbose,
                "Log every frame on the serial line to standard error");
@@ -51,6 +57,7 @@ int RunCli(int argc, const char* const* argv, CliContext& ctx) {
   AddMeasureCommand(app, ctx, commands);
   AddNullSpanCommands(app, ctx, commands);
   AddStampCommand(app, ctx, commands);
+  AddJournalCommands(app, ctx, commands);
   app.require_subcommand(1);
   app.footer(ExitCodeFooter());
 

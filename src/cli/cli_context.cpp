@@ -48,7 +48,10 @@ CliContext::CliContext(std::ostream& out, std::ostream& err)
 const Profile& CliContext::Settings() {
   if (!settings_) {
     settings_.emplace(SettingsFilePath());
-    settings_->Load();
+    if (!settings_->Load() && !settings_->LoadError().empty()) {
+      err << "kelvt-cli: warning: the settings file " << settings_->path()
+          << " could not be read (" << settings_->LoadError() << "); defaults are used\n";
+    }
   }
   return *settings_;
 }

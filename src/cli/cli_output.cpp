@@ -1,5 +1,7 @@
 #include "cli/cli_output.h"
 
+#include "platform/safe_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -36,9 +38,10 @@ std::string PadLeft(std::string_view text, std::size_t width) {
 }
 
 std::string PsfFileAdvice(const std::string& path) {
-  std::FILE* probe = std::fopen(path.c_str(), "rb");
-  if (probe == nullptr) return path + ": " + std::strerror(errno);
-  std::fclose(probe);
+  // Never an open that could wait: a FIFO is refused, not read.
+  std::string text;
+  const ReadRefusal refusal = ReadUserFile(path.c_str(), kUserFileLimit, text);
+  if (refusal != ReadRefusal::kNone) return path + ": " + RefusalText(refusal, errno);
   return path + ": not a .PSF file of version 1.1 with 81 value lines and a valid command byte.";
 }
 

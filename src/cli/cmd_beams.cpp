@@ -9,7 +9,8 @@
 #include "cli/json_writer.h"
 #include "cli/psf_restore.h"
 #include "cli/scan_loop.h"
-#include "link/alignment_steps.h"
+#include "ops/alignment_steps.h"
+#include "ops/status_messages.h"
 #include "link/beam_ranges.h"
 #include "link/scan_record.h"
 
@@ -85,25 +86,27 @@ void PrintScanText(std::ostream& out, int scan_number, const BeamBitmapScan& sca
 }
 
 int ReportPrepareFailure(CliContext& ctx, AlignmentStatus status, const AlignmentSetup& setup) {
+  const char* message = AlignmentMessage(status);
   switch (status) {
     case AlignmentStatus::DiagnosticsFailed:
-      ctx.Error("Unable to input Diagnostics.", ctx.NoAnswerAdvice());
+    case AlignmentStatus::InputPsfFailed:
+    case AlignmentStatus::OutputPsfNoAnswer:
+      ctx.Error(message, ctx.NoAnswerAdvice());
       return kExitNoAnswer;
     case AlignmentStatus::NotOperational:
-      ctx.Error(
-          "Alignment cannot be executed because the device is not in an operational state.",
-          std::string("The controller reports: ") + setup.diagnostics.SystemStateName() +
-              "\nRun 'kelvt-cli diag' to see which board reports an error.");
+      ctx.Error(message, std::string("The controller reports: ") +
+                             setup.diagnostics.SystemStateName() +
+                             "\nRun 'kelvt-cli diag' to see which board reports an error.");
       return kExitRefused;
-    case AlignmentStatus::InputPsfFailed:
-      ctx.Error("Unable to input psf.", ctx.NoAnswerAdvice());
-      return kExitNoAnswer;
+    case AlignmentStatus::NotJournaled:
+      ctx.Error(message, JournalAdvice());
+      return kExitFileWrite;
     case AlignmentStatus::OutputPsfFailed:
-      ctx.Error("Unable to output psf.",
+      ctx.Error(message,
                 "The controller did not accept the alignment set; its own set is unchanged.");
       return kExitRefused;
     case AlignmentStatus::OutputPsfUnconfirmed:
-      ctx.Error("Unable to output psf.",
+      ctx.Error(message,
                 "The alignment set went out without an acknowledgement and the controller's "
                 "own set could not be confirmed; it is being put back.");
       return kExitRefused;
@@ -119,22 +122,17 @@ int RunBeams(CliContext& ctx, const BeamsOptions& options) {
   if (!link) return status;
   if (Interrupted()) return kExitInterrupted;
 
-  PsfImage saved;
+  CliRestore restore(ctx, *link, "alignment");
   PsfImage working;
   AlignmentSetup setup;
-  const AlignmentStatus prepared = PrepareAlignment(*link, saved, working, setup);
-  if (prepared == AlignmentStatus::OutputPsfUnconfirmed) {
-    // The controller may run the alignment set without having acknowledged it.
-    RestoreGuard guard(ctx, *link);
-    guard.Arm(saved);
+  const AlignmentStatus prepared = PrepareAlignment(*link, restore.Guard(), working, setup);
+  if (prepared != AlignmentStatus::Ready) {
+    // An unconfirmed send armed the guard: the own set goes back here too.
     const int code = ReportPrepareFailure(ctx, prepared, setup);
-    const int restored = guard.Finish();
+    const int restored = restore.Finish();
     return restored != kExitOk ? restored : code;
   }
-  if (prepared != AlignmentStatus::Ready) return ReportPrepareFailure(ctx, prepared, setup);
 
-  RestoreGuard guard(ctx, *link);
-  guard.Arm(saved);
   if (options.loop.watch && !ctx.options.json) {
     ctx.err << "kelvt-cli: scanning " << setup.channel_count
             << " beams; Ctrl-C stops and puts the controller's own PSF back\n";
@@ -165,7 +163,7 @@ int RunBeams(CliContext& ctx, const BeamsOptions& options) {
       }
     }
   }
-  const int restored = guard.Finish();
+  const int restored = restore.Finish();
   if (restored != kExitOk) return restored;
   return LoopExitStatus(end);
 }

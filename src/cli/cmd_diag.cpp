@@ -3,6 +3,7 @@
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/unfinished_note.h"
 #include "cli/json_writer.h"
 #include "link/diagnostic_record.h"
 
@@ -55,6 +56,7 @@ int RunDiag(CliContext& ctx, const DiagOptions& options) {
   int status = kExitOk;
   std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
   if (!link) return status;
+  NoteUnfinished(ctx, ctx.Target().device_path);
 
   DiagnosticRecord d;
   if (!link->InputDiagnostics(d)) {

@@ -10,6 +10,8 @@
 #include "cli/psf_restore.h"
 #include "cli/scan_loop.h"
 #include "link/measurement_statistics.h"
+#include "ops/status_messages.h"
+#include "ops/trial_run_steps.h"
 #include "link/scan_record.h"
 #include "psf/config_rules.h"
 #include "psf/psf_file.h"
@@ -82,32 +84,32 @@ int RunMeasure(CliContext& ctx, const MeasureArgs& args) {
   if (!link) return status;
   if (Interrupted()) return kExitInterrupted;
 
-  PsfImage saved;
-  switch (StartTrialRun(*link, record, saved)) {
+  CliRestore restore(ctx, *link, "trial run");
+  const TrialRunStatus started = StartTrialRun(*link, record, restore.Guard());
+  int code = kExitOk;
+  switch (started) {
     case TrialRunStatus::kStarted:
       break;
     case TrialRunStatus::kSavedPsfNotRead:
-      ctx.Error("Unable to input existing controller's psf.", ctx.NoAnswerAdvice());
+    case TrialRunStatus::kTrialPsfNoAnswer:
+      ctx.Error(TrialRunMessage(started), ctx.NoAnswerAdvice());
       return kExitNoAnswer;
+    case TrialRunStatus::kNotJournaled:
+      ctx.Error(TrialRunMessage(started), JournalAdvice());
+      return kExitFileWrite;
     case TrialRunStatus::kTrialPsfNotAccepted:
-      ctx.Error("Unable to output psf.",
-                "The controller did not accept the set of " + args.file +
-                    "; its own set is unchanged.");
+      ctx.Error(TrialRunMessage(started), "The controller did not accept the set of " + args.file +
+                                              "; its own set is unchanged.");
       return kExitRefused;
-    case TrialRunStatus::kTrialPsfUnconfirmed: {
+    case TrialRunStatus::kTrialPsfUnconfirmed:
       // The controller may run the trial set without having acknowledged it.
-      RestoreGuard unconfirmed(ctx, *link);
-      unconfirmed.Arm(saved);
-      ctx.Error("Unable to output psf.",
+      ctx.Error(TrialRunMessage(started),
                 "The set of " + args.file +
                     " went out without an acknowledgement and the controller's own set could "
                     "not be confirmed; it is being put back.");
-      const int restored = unconfirmed.Finish();
-      return restored != kExitOk ? restored : kExitRefused;
-    }
+      code = restore.Finish();
+      return code != kExitOk ? code : kExitRefused;
   }
-  RestoreGuard guard(ctx, *link);
-  guard.Arm(saved);
 
   const int mode = TrialMeasurementMode(record.meas1_mode, record.meas2_mode);
   const MeasurementLabel label1 = TrialMeasurementLabel(record.meas1_mode);
@@ -147,7 +149,7 @@ int RunMeasure(CliContext& ctx, const MeasureArgs& args) {
     }
     previous.CopyValues(current);
   }
-  const int restored = guard.Finish();
+  const int restored = restore.Finish();
   if (restored != kExitOk) return restored;
   return LoopExitStatus(end);
 }

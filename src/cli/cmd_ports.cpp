@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/device_report.h"
 #include "cli/exit_codes.h"
+#include "cli/unfinished_note.h"
 #include "cli/json_writer.h"
 #include "serial/device_path.h"
 
@@ -35,6 +36,7 @@ int RunPorts(CliContext& ctx, const PortsOptions& options) {
   if (options.watch) return WatchDevices(ctx);
   PortTarget target;
   if (!ctx.ResolveTarget(target)) return kExitUsage;
+  NoteUnfinished(ctx, target.device_path);
   const DeviceOverrides overrides = DeviceOverridesFrom(ctx.Settings());
 
   std::vector<PortRow> rows;

@@ -6,6 +6,7 @@
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "ops/confirmed_read.h"
 #include "cli/json_writer.h"
 #include "cli/psf_fields.h"
 #include "psf/psf_file.h"
@@ -51,7 +52,8 @@ class SetSource {
       if (!link_) return status;
     }
     PsfImage image;
-    if (!link_->InputPsf(image)) {
+    // Only a set read cleanly and confirmed is shown or saved.
+    if (!ReadConfirmedPsf(*link_, image)) {
       ctx_.Error("Unable to input psf.", ctx_.NoAnswerAdvice());
       return kExitNoAnswer;
     }
@@ -136,6 +138,11 @@ int RunSend(CliContext& ctx, const PsfArgs& args) {
     json.BeginObject().Field("file", args.file).Field("accepted", accepted).EndObject().EndLine();
   } else if (accepted) {
     ctx.out << "PSF Accepted\n";
+  }
+  if (!accepted && !link->PsfFrameSent()) {
+    // The controller went away before the set went out: nothing was refused.
+    ctx.Error("PSF Not Accepted", ctx.NoAnswerAdvice());
+    return kExitNoAnswer;
   }
   if (!accepted) {
     ctx.Error("PSF Not Accepted",

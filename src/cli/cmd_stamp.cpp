@@ -5,7 +5,9 @@
 #include "cli/exit_codes.h"
 #include "cli/json_writer.h"
 #include "cli/stamp_values.h"
-#include "link/alignment_steps.h"
+#include "cli/psf_restore.h"
+#include "ops/alignment_steps.h"
+#include "ops/status_messages.h"
 #include "psf/date_code.h"
 #include "psf/part_numbers.h"
 
@@ -74,18 +76,26 @@ int RunStamp(CliContext& ctx, const StampArgs& args) {
   int status = kExitOk;
   std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
   if (!link) return status;
+  CliRestore restore(ctx, *link, "stamp");
   PsfImage image;
-  switch (StampPartNumber(*link, part.c_str(), date_code, image)) {
+  const StampStatus stamped = StampPartNumber(*link, restore.Guard(), part.c_str(), date_code, image);
+  switch (stamped) {
     case StampStatus::Stamped:
       break;
     case StampStatus::InputPsfFailed:
-      ctx.Error("Unable to input PSF.", ctx.NoAnswerAdvice());
+    case StampStatus::OutputPsfNoAnswer:
+      ctx.Error(StampMessage(stamped), ctx.NoAnswerAdvice());
       return kExitNoAnswer;
-    case StampStatus::OutputPsfFailed:
-      ctx.Error("Unable to output PSF.",
+    case StampStatus::NotJournaled:
+      ctx.Error(StampMessage(stamped), JournalAdvice());
+      return kExitFileWrite;
+    case StampStatus::OutputPsfFailed: {
+      ctx.Error(StampMessage(stamped),
                 "The controller did not acknowledge the stamped set; run 'kelvt-cli diag' to see "
                 "what it holds, and try again.");
-      return kExitRefused;
+      const int restored = restore.Finish();
+      return restored != kExitOk ? restored : kExitRefused;
+    }
     case StampStatus::BadPartNumber:
     case StampStatus::BadDateCode:
       ctx.Error("Part number or date code of the wrong length");

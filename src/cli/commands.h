@@ -25,5 +25,6 @@ void AddBeamsCommand(CLI::App& app, CliContext& ctx, Commands& commands);
 void AddMeasureCommand(CLI::App& app, CliContext& ctx, Commands& commands);
 void AddNullSpanCommands(CLI::App& app, CliContext& ctx, Commands& commands);
 void AddStampCommand(CLI::App& app, CliContext& ctx, Commands& commands);
+void AddJournalCommands(CLI::App& app, CliContext& ctx, Commands& commands);
 
 }  // namespace kelvt::cli

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ops/set_journal.h"
+#include "platform/safe_file.h"
 #include "platform/tick.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
@@ -18,10 +20,6 @@ namespace {
 constexpr int kMaxAttempts = 100;
 constexpr unsigned kPauseAfterRestoreMs = 1000;
 
-bool Exists(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0;
-}
 
 }  // namespace
 
@@ -41,20 +39,24 @@ std::vector<std::string> RescueDirectories() {
   directories.emplace_back(getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".");
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] != '\0') directories.emplace_back(home);
-  directories.emplace_back("/tmp");
+  const std::string journal = SetJournal::DefaultFolder();
+  if (!journal.empty()) directories.push_back(journal);
   return directories;
 }
 
 std::string WriteRescueFile(const PsfImage& image, const std::vector<std::string>& directories,
                             std::time_t now, std::string& error) {
-  PsfRecord record;
-  record.Decode(image.Data());
   error.clear();
   for (const std::string& directory : directories) {
+    // Anyone could plant a file of the predictable name there.
+    if (FolderIsWorldWritable(directory.c_str())) {
+      if (error.empty()) error = directory + ": writable by everyone, not used";
+      continue;
+    }
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
       const std::string path = directory + "/" + RescueFileName(now, attempt);
-      if (Exists(path)) continue;
-      if (WritePsfFile(record, path.c_str())) return path;
+      if (CreateImageFile(path.c_str(), image.Data())) return path;
+      if (errno == EEXIST || errno == ELOOP) continue;  // taken (a link included): next name
       error = path + ": " + std::strerror(errno);
       break;  // this directory does not take files: try the next one
     }
@@ -84,40 +86,56 @@ RestoreOutcome RestoreSavedPsf(ControllerLink& link, PsfImage& saved,
 
 namespace kelvt::cli {
 
-RestoreGuard::~RestoreGuard() {
-  if (armed_) Finish();
-}
+CliRestore::CliRestore(CliContext& ctx, ControllerLink& link, const char* operation)
+    : ctx_(ctx), guard_(link, *this, InstalledJournal(), TagFor(ctx, operation)) {}
 
-void RestoreGuard::Arm(const PsfImage& saved) {
-  saved_ = saved;
-  armed_ = true;
-}
+CliRestore::~CliRestore() { Finish(); }
 
-int RestoreGuard::Finish() {
-  if (!armed_) return kExitOk;
-  armed_ = false;
+int CliRestore::Finish() { return guard_.Restore() ? kExitOk : kExitNoAnswer; }
+
+void CliRestore::BeforeRestore() {
   if (Interrupted()) ctx_.err << "kelvt-cli: stopping; putting the controller's own PSF back\n";
-  const RestoreOutcome outcome = RestoreSavedPsf(link_, saved_, ctx_.RescueDirectories());
-  if (outcome.restored) return kExitOk;
-  if (outcome.saved) {
+}
+
+void CliRestore::KeepCopy(const PsfImage& own) {
+  std::string error;
+  const std::string path = WriteRescueFile(own, ctx_.RescueDirectories(), std::time(nullptr), error);
+  if (!path.empty()) {
     ctx_.Error("Unable to restore original psf.",
-               "The controller's own PSF was saved to " + outcome.path +
+               "The controller's own PSF was saved to " + path +
                    "\nWhen the controller answers again, send it back with:\n"
-                   "  kelvt-cli psf send '" + outcome.path + "'");
-  } else {
-    // Last resort: the bytes themselves, so that the set can still be rebuilt.
-    std::string bytes;
-    for (int i = 0; i < kPsfSize; ++i) {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%02X%s", static_cast<unsigned char>(saved_[i]),
-                    i + 1 < kPsfSize ? " " : "");
-      bytes += hex;
-    }
-    ctx_.Error("Unable to restore original psf.",
-               "It could not be saved to a file either (" + outcome.save_error +
-                   ").\nThe controller's own PSF, byte by byte:\n" + bytes);
+                   "  kelvt-cli recover   (or: kelvt-cli psf send '" + path + "')");
+    return;
   }
-  return kExitNoAnswer;
+  // Last resort: the bytes themselves, so that the set can still be rebuilt.
+  std::string bytes;
+  for (int i = 0; i < kPsfSize; ++i) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X%s", static_cast<unsigned char>(own[i]),
+                  i + 1 < kPsfSize ? " " : "");
+    bytes += hex;
+  }
+  ctx_.Error("Unable to restore original psf.",
+             "It could not be saved to a file either (" + error +
+                 ").\nThe controller's own PSF, byte by byte:\n" + bytes);
+}
+
+std::string JournalAdvice() {
+  const SetJournal* journal = InstalledJournal();
+  const std::string folder = journal != nullptr ? journal->Folder() : std::string();
+  return "The controller's own set could not be saved in the journal" +
+         (folder.empty() ? std::string() : " (" + folder + ")") + ": " + std::strerror(errno) +
+         ".\nNothing was changed on the controller. Free some space (or set XDG_STATE_HOME to a "
+         "folder that takes files) and try again.";
+}
+
+JournalTag TagFor(const CliContext& ctx, const char* operation) {
+  JournalTag tag;
+  const PortTarget& target = ctx.Target();
+  if (target.port_number >= 0) tag.port = PortName(target.port_number);
+  tag.device = target.device_path;
+  tag.operation = operation;
+  return tag;
 }
 
 }  // namespace kelvt::cli

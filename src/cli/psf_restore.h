@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/controller_link.h"
+#include "ops/saved_set_guard.h"
 #include "psf/psf_image.h"
 
 namespace kelvt::cli {
@@ -23,14 +24,15 @@ struct RestoreOutcome {
 // adds "-<attempt + 1>" before the extension.
 std::string RescueFileName(std::time_t now, int attempt);
 
-// Writes `image` (through the record, as the desktop tool saves a set) to a
-// file name of RescueFileName in the first of `directories` where a new file
-// can be created; existing files are never overwritten. Empty on failure,
-// with the reason in `error`.
+// Writes `image` (its bytes exactly) to a new file (O_EXCL, O_NOFOLLOW, mode
+// 0600) named by RescueFileName in the first of `directories` that is not
+// world-writable and takes a new file; an existing file or symbolic link of
+// that name is never followed nor overwritten. Empty on failure, with the
+// reason in `error`.
 std::string WriteRescueFile(const PsfImage& image, const std::vector<std::string>& directories,
                             std::time_t now, std::string& error);
 
-// The current directory, then $HOME, then /tmp.
+// The current directory, then $HOME, then the journal's folder.
 std::vector<std::string> RescueDirectories();
 
 // Sends `saved` back (the link retries as for any send); on success waits a
@@ -41,27 +43,35 @@ RestoreOutcome RestoreSavedPsf(ControllerLink& link, PsfImage& saved,
 
 class CliContext;
 
-// Makes sure a changed controller gets its own set back on every way out of
-// a command: once armed, Finish (or the destructor) restores and reports.
-class RestoreGuard {
+// The command line's side of the saved-set guard: once the controller runs
+// another set, Finish (or the destructor) puts its own back, and when that
+// fails writes the rescue file and says where.
+class CliRestore : public RestoreFrontEnd {
  public:
-  RestoreGuard(CliContext& ctx, ControllerLink& link) : ctx_(ctx), link_(link) {}
-  ~RestoreGuard();
-  RestoreGuard(const RestoreGuard&) = delete;
-  RestoreGuard& operator=(const RestoreGuard&) = delete;
+  // `operation` names the command in the journal.
+  CliRestore(CliContext& ctx, ControllerLink& link, const char* operation);
+  ~CliRestore() override;
+  CliRestore(const CliRestore&) = delete;
+  CliRestore& operator=(const CliRestore&) = delete;
 
-  // The controller now holds another set; `saved` is its own.
-  void Arm(const PsfImage& saved);
-  bool Armed() const { return armed_; }
+  SavedSetGuard& Guard() { return guard_; }
   // Restores when armed and tells the user when that failed. kExitOk, or
   // kExitNoAnswer when the controller did not take its set back.
   int Finish();
 
+  void BeforeRestore() override;
+  void KeepCopy(const PsfImage& own) override;
+
  private:
   CliContext& ctx_;
-  ControllerLink& link_;
-  PsfImage saved_;
-  bool armed_ = false;
+  SavedSetGuard guard_;
 };
+
+// The journal tag of the command's target ("COM3" and its device, or the
+// device named with --device).
+JournalTag TagFor(const CliContext& ctx, const char* operation);
+
+// What to do when the journal took no copy of the controller's set.
+std::string JournalAdvice();
 
 }  // namespace kelvt::cli

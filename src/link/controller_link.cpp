@@ -116,6 +116,16 @@ void ControllerLink::BuildShortRequest(char id, char letter) {
   tx[3] = kCr;
 }
 
+bool ControllerLink::LineErrorsSeen() {
+  // Query all four so that each is cleared; a port without a query answers
+  // a negative code, which is no error seen.
+  const int parity = port->ParityError(1);
+  const int framing = port->FramingError(1);
+  const int overrun = port->OverrunError(1);
+  const int overflow = port->RxOverflow(1);
+  return parity == 1 || framing == 1 || overrun == 1 || overflow == 1;
+}
+
 void ControllerLink::BuildPsfRequest(char id) { BuildShortRequest(id, kPsfInputLetter); }
 
 int ControllerLink::InputPsf(PsfImage& psf) {
@@ -123,9 +133,15 @@ int ControllerLink::InputPsf(PsfImage& psf) {
   SyncReply sync;
   if (!Synchronize(sync)) return 0;
   BuildPsfRequest(sync.controller_id);
+  // The wake-up at other rates may have raised flags: only errors counted
+  // during this reply count against it.
+  LineErrorsSeen();
   if (WriteTx(4) != 0) return 0;
   BusyWait(kPsfSettleMs);
   if (ReadRx(kPsfFrameSize, kPsfReplyWindowMs) != 0) return 0;
+  // A byte the port flagged (parity, framing, overrun) is not the
+  // controller's: the reply fails like an incomplete one.
+  if (LineErrorsSeen()) return 0;
   return psf.FromControllerReply(rx_buffer.get()) ? 1 : 0;
 }
 

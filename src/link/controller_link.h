@@ -87,6 +87,8 @@ class ControllerLink {
  private:
   int WriteTx(int count);
   int ReadRx(int count, long timeoutMs);
+  // True when the port flagged a line error since the last call; clears the flags.
+  bool LineErrorsSeen();
   // Zeroes the transmit buffer and places ESC, id, letter, CR at its start.
   void BuildShortRequest(char id, char letter);
 

@@ -1,5 +1,7 @@
 #include "platform/profile.h"
 
+#include "platform/safe_file.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -8,8 +10,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace kelvt {
 namespace {
@@ -49,34 +49,6 @@ std::string HomeFolder() {
   return {};
 }
 
-// mkdir -p for the settings folder; existing folders are fine.
-bool MakeFolders(const std::string& folder) {
-  if (folder.empty()) return true;
-  std::string partial;
-  std::stringstream parts(folder);
-  std::string part;
-  if (folder.front() == '/') partial = "/";
-  while (std::getline(parts, part, '/')) {
-    if (part.empty()) continue;
-    partial += part;
-    if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    partial += '/';
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -176,36 +148,36 @@ std::string Profile::Text() const {
 
 bool Profile::Load() {
   lines_.clear();
-  std::ifstream in(path_, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) return false;
-  Parse(content.str());
+  load_error_.clear();
+  std::string content;
+  const ReadRefusal refusal = ReadUserFile(path_.c_str(), kUserFileLimit, content);
+  if (refusal != ReadRefusal::kNone) {
+    const int err = errno;
+    // A file that is there but cannot be read must never be replaced by the
+    // few keys the program writes.
+    if (!(refusal == ReadRefusal::kCannotOpen && err == ENOENT)) {
+      load_error_ = RefusalText(refusal, err);
+    }
+    return false;
+  }
+  Parse(content);
   return true;
 }
 
 bool Profile::Save() const {
+  if (!load_error_.empty()) {
+    errno = EPERM;
+    return false;
+  }
   // Write through a symbolic link to the file it names.
   std::string target = path_;
   char resolved[PATH_MAX];
   if (realpath(path_.c_str(), resolved) != nullptr) target = resolved;
   const size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash);
-  if (!MakeFolders(folder)) return false;
-
-  std::string temp = target + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
-  struct stat old {};
-  mode_t mode = 0644;
-  if (stat(target.c_str(), &old) == 0) mode = old.st_mode & 07777;
-  const bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, Text()) && fsync(fd) == 0;
-  if (close(fd) != 0 || !ok || rename(temp.c_str(), target.c_str()) != 0) {
-    unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  if (!MakeFolders(folder, 0755)) return false;
+  const std::string text = Text();
+  return ReplaceFileDurably(target.c_str(), text.data(), text.size()) != 0;
 }
 
 Profile::Line Profile::NewLine(std::string text) const {

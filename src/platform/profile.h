@@ -29,11 +29,17 @@ class Profile {
   explicit Profile(std::string path) : path_(std::move(path)) {}
 
   // Reads the file at path(). A missing or unreadable file leaves the profile
-  // empty and returns false; every value then takes its default.
+  // empty and returns false; every value then takes its default. A file that
+  // exists but could not be read (permissions, not a regular file, over
+  // 1 MiB) sets LoadError(), and Save() then refuses to replace it.
   bool Load();
   // Writes the profile to path(), creating its folder if needed; false when
-  // the file could not be written (the old file is then untouched).
+  // the file could not be written (the old file is then untouched) or when
+  // the last Load found a file it could not read.
   bool Save() const;
+  // Why the last Load could not read an existing file; empty when it could
+  // (or when there was no file).
+  const std::string& LoadError() const { return load_error_; }
 
   void Parse(std::string_view text);
   std::string Text() const;
@@ -75,6 +81,7 @@ class Profile {
   long FindEntry(long header, std::string_view key) const;
 
   std::string path_;
+  std::string load_error_;
   std::vector<Line> lines_;
   std::string eol_ = "\n";
 };

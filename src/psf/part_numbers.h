@@ -1,7 +1,8 @@
 #pragma once
 // The part numbers a site offers, from the entries of the settings file's
-// PartNumbers section: each value must be exactly six characters (bytes, as
-// the controller stores them); any other value is left out with a warning.
+// PartNumbers section: each value must be exactly six printable ASCII
+// characters (bytes, as the controller stores them); any other value is left
+// out with a warning.
 
 #include <cstddef>
 #include <string>
@@ -26,7 +27,9 @@ struct PartNumberChoice {
 
 bool IsValidPartNumber(std::string_view value);
 
-// "Warning: Ini value: '<value>' for entry '<name>' must be six characters".
+// "Warning: Ini value: '<value>' for entry '<name>' must be six characters",
+// or "... must be printable characters" for six characters that are not;
+// control bytes of the value and name show as '?'.
 std::string PartNumberWarning(std::string_view value, std::string_view name);
 
 // `entries` are (name, value) pairs in the order they stand in the file.

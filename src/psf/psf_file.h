@@ -25,11 +25,14 @@ const char* ByteComment(int index);
 // with English names whatever the locale. out holds at least 32 bytes.
 void FormatAsctime(const std::tm& when, char* out);
 
-// Writes the 84 lines for an 81-byte image, replacing any file at `path`.
-// 1 on success; 0 when the file cannot be created or fully written, with
-// errno telling why. A failed write may leave a partial file behind, which
-// the reader rejects.
+// Writes the 84 lines for an 81-byte image, replacing any file at `path`
+// through a synced temporary file beside it. 1 on success; 0 when the file
+// cannot be created or fully written, with errno telling why: the file that
+// was at `path` is then as it was.
 int WriteImageFile(const char* path, const char* image);
+// Writes them to a new file (O_EXCL, O_NOFOLLOW, mode 0600; EEXIST when
+// `path` exists, a symbolic link included). Nothing is left after a failure.
+int CreateImageFile(const char* path, const char* image);
 // Encodes the record and writes it with WriteImageFile; same result.
 int WritePsfFile(const PsfRecord& record, const char* path);
 
@@ -41,7 +44,9 @@ int ParsePsfText(const char* data, std::size_t size, char* image);
 // before decoding, but filled when only the command byte is wrong: read into
 // a scratch record and take it over on 1.
 int ReadPsfText(PsfRecord& record, const char* data, std::size_t size);
-// Reads the file at `path` with ReadPsfText; 0 when it cannot be opened or read.
+// Reads the file at `path` with ReadPsfText; 0 when it cannot be opened or
+// read, is not a regular file (a FIFO, device or folder is refused without an
+// open that could wait) or is larger than 1 MiB (errno EFBIG).
 int ReadPsfFile(PsfRecord& record, const char* path);
 
 }  // namespace kelvt

@@ -1,7 +1,11 @@
+#include <algorithm>
+#include <cerrno>
+#include <string>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "platform/safe_file.h"
 #include "psf/psf_file.h"
 #include "psf/psf_image.h"
 #include "psf/psf_record.h"
@@ -85,16 +89,13 @@ int ReadPsfText(PsfRecord& record, const char* data, std::size_t size) {
 }
 
 int ReadPsfFile(PsfRecord& record, const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return 0;
-  // Lines after the 81st value line are never read, so a bounded prefix
-  // of the file is all the reader needs, however large the file is.
-  std::vector<char> data(kPsfReadLimit);
-  const std::size_t got = std::fread(data.data(), 1, data.size(), file);
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) return 0;
-  return ReadPsfText(record, data.data(), got);
+  std::string text;
+  const ReadRefusal refusal = ReadUserFile(path, kUserFileLimit, text);
+  if (refusal == ReadRefusal::kNotRegular) errno = EINVAL;
+  if (refusal == ReadRefusal::kTooLarge) errno = EFBIG;
+  if (refusal != ReadRefusal::kNone) return 0;
+  // Lines after the 81st value line are never read.
+  return ReadPsfText(record, text.data(), std::min(text.size(), kPsfReadLimit));
 }
 
 }  // namespace kelvt

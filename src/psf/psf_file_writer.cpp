@@ -3,6 +3,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/safe_file.h"
 #include "psf/psf_file.h"
 #include "psf/psf_image.h"
 #include "psf/psf_record.h"
@@ -153,30 +154,36 @@ void FormatAsctime(const std::tm& when, char* out) {
   out[n] = '\0';
 }
 
-int WriteImageFile(const char* path, const char* image) {
+// The file's text for `image`, stamped with the local time; 0 when it did
+// not fit (never, for 81 bytes).
+std::size_t ImageFileText(const char* image, char* text, std::size_t size) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   if (localtime_r(&now, &local) == nullptr) std::memset(&local, 0, sizeof local);
+  const std::size_t len = BuildFileText(image, local, text, size);
+  return len > size ? 0 : len;
+}
 
+int WriteImageFile(const char* path, const char* image) {
   // 84 lines of at most 4 + 1 + 48 + 1 characters, plus title, date, version.
   char text[6144];
-  const std::size_t len = BuildFileText(image, local, text, sizeof text);
-  if (len > sizeof text) {
+  const std::size_t len = ImageFileText(image, text, sizeof text);
+  if (len == 0) {
     errno = EOVERFLOW;
     return 0;
   }
+  // A complete copy replaces the old file, or the old file stays.
+  return ReplaceFileDurably(path, text, len);
+}
 
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return 0;
-  const bool written = std::fwrite(text, 1, len, file) == len;
-  int saved_errno = errno;
-  const bool flushed = std::fflush(file) == 0;
-  if (written && !flushed) saved_errno = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (written && flushed && !closed) saved_errno = errno;
-  if (written && flushed && closed) return 1;
-  errno = saved_errno;
-  return 0;
+int CreateImageFile(const char* path, const char* image) {
+  char text[6144];
+  const std::size_t len = ImageFileText(image, text, sizeof text);
+  if (len == 0) {
+    errno = EOVERFLOW;
+    return 0;
+  }
+  return CreateNewFile(path, text, len);
 }
 
 int WritePsfFile(const PsfRecord& record, const char* path) {

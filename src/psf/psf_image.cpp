@@ -56,6 +56,12 @@ void PsfImage::UpdateCheckSum() {
   std::memcpy(bytes.data() + kCheckSumAt, text, kCheckSumDigits);
 }
 
+bool PsfImage::CheckSumHolds() const {
+  char text[24];
+  std::snprintf(text, sizeof text, "%05ld", PsfCheckSum(bytes.data()));
+  return std::memcmp(bytes.data() + kCheckSumAt, text, kCheckSumDigits) == 0;
+}
+
 void PsfImage::BuildOutputFrame(char* frame, char controllerLetter) {
   bytes[0] = controllerLetter;
   UpdateCheckSum();

@@ -21,6 +21,8 @@ class PsfImage {
   bool FromControllerReply(const char* reply);
   // Recomputes bytes 76-80 from bytes 0-75.
   void UpdateCheckSum();
+  // Whether bytes 76-80 hold the check sum of bytes 0-75 as they stand.
+  bool CheckSumHolds() const;
   // Sets byte 0, updates the check sum and writes ESC + 81 bytes + CR.
   void BuildOutputFrame(char* frame, char controllerLetter);
 

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "link/controller_link.h"
-#include "link/psf_check.h"
 
 namespace kelvt {
 namespace {
@@ -43,19 +41,6 @@ PsfImage BuildTrialImage(const PsfRecord& record) {
   image.SetScanControl(kHostModeCode);
   image.SetSerialTransmission(kBinaryNoOptionsCode);
   return image;
-}
-
-TrialRunStatus StartTrialRun(ControllerLink& link, const PsfRecord& record, PsfImage& saved) {
-  if (link.InputPsf(saved) == 0) return TrialRunStatus::kSavedPsfNotRead;
-  PsfImage trial = BuildTrialImage(record);
-  if (link.OutputPsf(trial) == 0) {
-    return ControllerMayHoldOtherPsf(link, saved) ? TrialRunStatus::kTrialPsfUnconfirmed
-                                                  : TrialRunStatus::kTrialPsfNotAccepted;
-  }
-  // The new set may select another rate: follow the controller there. A
-  // refused switch only costs the next command a baud search.
-  link.SelectBaudIndex(ValidBaudIndex(record.baud_index));
-  return TrialRunStatus::kStarted;
 }
 
 }  // namespace kelvt

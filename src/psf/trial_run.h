@@ -3,16 +3,14 @@
 // in a form the tool can drive (Host Mode, binary values), the technician
 // watches the measurements, and the controller's own set is put back.
 //
-// Shared by the editor's Execute command and the command-line front end;
-// the caller checks the analysis modes (CheckExecuteModes) first and tells
-// the user about every status in its own words.
+// Shared by the editor's Execute command and the command-line front end
+// (the sequence itself: StartTrialRun); the caller checks the analysis
+// modes (CheckExecuteModes) first.
 
 #include "psf/psf_image.h"
 #include "psf/psf_record.h"
 
 namespace kelvt {
-
-class ControllerLink;
 
 // Measurement mode of the scans: 1 (only measurement 2) when measurement 1
 // is "None" or "VHS"; else 0 (only measurement 1) when measurement 2 is
@@ -33,19 +31,5 @@ int ValidBaudIndex(int index);
 // valid baud byte), then Scan Control forced to Host Mode ('c') and Serial
 // Transmission to binary without options ('c').
 PsfImage BuildTrialImage(const PsfRecord& record);
-
-enum class TrialRunStatus {
-  kStarted,              // trial set accepted, link at its rate
-  kSavedPsfNotRead,      // the controller's own set could not be read: nothing sent
-  kTrialPsfNotAccepted,  // the trial set was not accepted: nothing to restore
-  kTrialPsfUnconfirmed,  // not acknowledged, and the controller no longer answers with its
-                         // own set (or not at all): `saved` must go back
-};
-
-// Reads the controller's set into `saved`, sends the trial image of `record`
-// and moves the link to the record's baud rate. kStarted and
-// kTrialPsfUnconfirmed leave the controller changed (or possibly changed);
-// the caller must then restore `saved` when done.
-TrialRunStatus StartTrialRun(ControllerLink& link, const PsfRecord& record, PsfImage& saved);
 
 }  // namespace kelvt

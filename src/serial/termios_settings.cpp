@@ -99,6 +99,13 @@ int EditTermios(const PortSettings& s, termios& t, speed_t* speed_set) {
     case 'S': t.c_cflag = (t.c_cflag & ~kParityBits) | PARENB | CMSPAR; break;
     default: break;
   }
+  // With parity on, a byte that arrives with a parity or framing error is
+  // read as NUL instead of passing as data (IGNPAR and PARMRK stay off).
+  if ((t.c_cflag & PARENB) != 0) {
+    t.c_iflag |= INPCK;
+  } else {
+    t.c_iflag &= ~static_cast<tcflag_t>(INPCK);
+  }
 
   tcflag_t size = 0;
   switch (s.word_length) {

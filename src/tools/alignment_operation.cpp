@@ -2,6 +2,7 @@
 
 #include "app/active_dialog.h"
 #include "app/prompter.h"
+#include "ops/status_messages.h"
 #include "tools/alignment_dlg.h"
 
 namespace kelvt {
@@ -12,39 +13,24 @@ AlignmentOperation::AlignmentOperation(QWidget* parent, int port_number, int bau
 }
 
 const char* AlignmentOperation::FailureText(AlignmentStatus status) {
-  switch (status) {
-    case AlignmentStatus::DiagnosticsFailed:
-      return "Unable to input Diagnostics.";
-    case AlignmentStatus::NotOperational:
-      return "Alignment cannot be executed because the device is not in an operational state.";
-    case AlignmentStatus::InputPsfFailed:
-      return "Unable to input psf.";
-    case AlignmentStatus::OutputPsfFailed:
-    case AlignmentStatus::OutputPsfUnconfirmed:
-      return "Unable to output psf.";
-    case AlignmentStatus::Ready:
-      break;
-  }
-  return "";
+  return AlignmentMessage(status);
 }
 
 int AlignmentOperation::Execute() {
   if (!link) return 0;
   AlignmentSetup setup;
+  guard = std::make_unique<SavedSetGuard>(*link, *this, InstalledJournal(), Tag("alignment"));
   WaitCursor wait;
-  const AlignmentStatus status = PrepareAlignment(*link, saved_psf, working_psf, setup);
+  const AlignmentStatus status = PrepareAlignment(*link, *guard, working_psf, setup);
   wait.Release();
   if (status != AlignmentStatus::Ready) {
+    // An unconfirmed send armed the guard: Run puts the own set back.
     CurrentPrompter().Message(parent, FailureText(status), kAppTitle, PromptButtons::Ok,
                               PromptIcon::Stop);
-    // The controller may have taken the alignment set without a readable
-    // acknowledgement: then its own set goes back too.
-    if (status == AlignmentStatus::OutputPsfUnconfirmed) restore_psf = 1;
     return 0;
   }
   // The controller now runs the alignment set: from here on, leaving by any
   // path puts its own set back.
-  restore_psf = 1;
   CAlignmentDlg dialog(link.get(), setup.channel_count, parent);
   dialog.exec();
   return 1;

@@ -4,7 +4,7 @@
 // the alignment dialog. The framework puts the saved PSF back afterwards.
 
 #include "app/operation.h"
-#include "link/alignment_steps.h"
+#include "ops/alignment_steps.h"
 
 namespace kelvt {
 
@@ -18,8 +18,8 @@ class AlignmentOperation : public Operation {
   static const char* FailureText(AlignmentStatus status);
 
   const PsfImage& WorkingPsf() const { return working_psf; }
-  const PsfImage& SavedPsf() const { return saved_psf; }
-  bool RestorePending() const { return restore_psf != 0; }
+  const PsfImage& SavedPsf() const { return guard ? guard->Own() : saved_psf; }
+  bool RestorePending() const { return guard && guard->Armed(); }
 
  private:
   PsfImage working_psf;

@@ -8,6 +8,8 @@ EditPsfOperation::EditPsfOperation(QWidget* parent, int port_number, int baud_ra
     : Operation(parent, port_number, baud_rate) {}
 
 int EditPsfOperation::Execute() {
+  // Execute... runs the controller on the trial set: the journal says so.
+  if (link) guard = std::make_unique<SavedSetGuard>(*link, *this, InstalledJournal(), Tag("trial run"));
   CPsfConfigDlg dialog(this, parent);
   dialog.exec();
   return 1;

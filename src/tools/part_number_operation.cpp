@@ -4,6 +4,7 @@
 
 #include "app/active_dialog.h"
 #include "app/prompter.h"
+#include "ops/status_messages.h"
 #include "tools/part_number_dlg.h"
 
 namespace kelvt {
@@ -14,11 +15,11 @@ PartNumberOperation::PartNumberOperation(QWidget* parent, int port_number, int b
 const char* PartNumberOperation::ResultText(StampStatus status, bool list_empty) {
   switch (status) {
     case StampStatus::Stamped:
-      return "Part Number and Date Code Set.";
     case StampStatus::InputPsfFailed:
-      return "Unable to input PSF.";
+    case StampStatus::NotJournaled:
     case StampStatus::OutputPsfFailed:
-      return "Unable to output PSF.";
+    case StampStatus::OutputPsfNoAnswer:
+      return StampMessage(status);
     case StampStatus::BadPartNumber:
       return list_empty
                  ? "No part number was set: the PartNumbers section of the settings file holds "
@@ -40,7 +41,9 @@ int PartNumberOperation::Execute() {
   {
     WaitCursor wait;
     PsfImage image;
-    status = StampPartNumber(*link, dialog.PartNumber().c_str(), dialog.DateCode().c_str(), image);
+    guard = std::make_unique<SavedSetGuard>(*link, *this, InstalledJournal(), Tag("stamp"));
+    status = StampPartNumber(*link, *guard, dialog.PartNumber().c_str(), dialog.DateCode().c_str(),
+                             image);
   }
   // The controller's own three answers come in a plain box; a refusal to send
   // is a warning.

@@ -4,7 +4,7 @@
 // restored afterwards: the stamped set is meant to stay.
 
 #include "app/operation.h"
-#include "link/alignment_steps.h"
+#include "ops/alignment_steps.h"
 
 namespace kelvt {
 

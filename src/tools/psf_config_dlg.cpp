@@ -23,6 +23,9 @@
 #include "link/controller_link.h"
 #include "psf/psf_file.h"
 #include "psf/psf_image.h"
+#include "ops/confirmed_read.h"
+#include "ops/status_messages.h"
+#include "ops/trial_run_steps.h"
 #include "psf/trial_run.h"
 #include "tools/edit_psf_operation.h"
 #include "tools/measurement_dlg.h"
@@ -746,7 +749,8 @@ void CPsfConfigDlg::OnUpload() {
     WaitCursor wait;
     PsfImage image;
     ControllerLink* link = operation->Link();
-    const bool received = link != nullptr && link->InputPsf(image) != 0;
+    // Confirmed like every set kept from the controller.
+    const bool received = link != nullptr && ReadConfirmedPsf(*link, image) != 0;
     wait.Release();
     if (received) {
       scratch.Decode(image.Data());
@@ -832,17 +836,12 @@ void CPsfConfigDlg::OnExecute() {
   {
     LoopScope command(*this);
     WaitCursor wait;
-    PsfImage saved;
-    const TrialRunStatus status = StartTrialRun(*link, working, saved);
+    SavedSetGuard& guard = operation->Guard();
+    const TrialRunStatus status = StartTrialRun(*link, working, guard);
     wait.Release();
-    if (status == TrialRunStatus::kSavedPsfNotRead) {
-      Tell("Unable to input existing controller's psf.", kAppTitle);
-    } else if (status == TrialRunStatus::kTrialPsfNotAccepted) {
-      Tell("Unable to output psf.", kAppTitle);
-    } else if (status == TrialRunStatus::kTrialPsfUnconfirmed) {
-      // Not acknowledged, yet the controller may run the trial set: put its own back.
-      Tell("Unable to output psf.", kAppTitle);
-      operation->RestoreSavedPsf(saved);
+    if (status != TrialRunStatus::kStarted) {
+      // An unconfirmed send armed the guard: the own set goes back too.
+      Tell(TrialRunMessage(status), kAppTitle);
     } else {
       const MeasurementLabel label1 = TrialMeasurementLabel(working.meas1_mode);
       const MeasurementLabel label2 = TrialMeasurementLabel(working.meas2_mode);
@@ -851,8 +850,8 @@ void CPsfConfigDlg::OnExecute() {
       view.label2 = label2.text;
       view.mode = TrialMeasurementMode(working.meas1_mode, working.meas2_mode);
       view.exec();
-      operation->RestoreSavedPsf(saved);
     }
+    guard.Restore();
   }
   busy_ = false;
 }

@@ -140,3 +140,27 @@ TEST_F(RestoreTest, ASilentControllerLeavesTheSetInAFile) {
 
 }  // namespace
 }  // namespace kelvt::cli
+
+namespace kelvt::cli {
+namespace {
+
+TEST(WriteRescueFileTest, NeverFollowsALinkPlantedAtTheName) {
+  TempDir dir;
+  const std::time_t now = 1767225600;
+  const std::string planted = dir.path() + "/" + RescueFileName(now, 0);
+  const std::string target = dir.path() + "/target";
+  ASSERT_EQ(symlink(target.c_str(), planted.c_str()), 0);  // dangling
+  std::string error;
+  const std::string path = WriteRescueFile(ControllerSet(), {dir.path()}, now, error);
+  EXPECT_EQ(path, dir.path() + "/" + RescueFileName(now, 1)) << error;
+  EXPECT_FALSE(fs::exists(target));  // the link's target was not created
+  struct stat info {};
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  // A world-writable folder is never used.
+  std::string refused;
+  EXPECT_TRUE(WriteRescueFile(ControllerSet(), {"/tmp"}, now, refused).empty());
+}
+
+}  // namespace
+}  // namespace kelvt::cli

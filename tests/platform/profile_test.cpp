@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -311,3 +312,41 @@ TEST(DeviceOverrides, ComKeysMapToZeroBasedPorts) {
 
 }  // namespace
 }  // namespace kelvt
+
+namespace {
+
+// A settings file that is there but cannot be read is never replaced, and
+// nothing that is not a regular file (or is over 1 MiB) is read at all.
+TEST(ProfileRefusalTest, UnreadableOrOddFilesAreNotReadNorReplaced) {
+  char folder[] = "/tmp/kelvt-profile-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string fifo = std::string(folder) + "/fifo.INI";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string big = std::string(folder) + "/big.INI";
+  {
+    std::FILE* f = std::fopen(big.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    const std::string text = "[PartNumbers]\n" + std::string((1 << 20) + 1, ';');
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  for (const std::string& path : {fifo, std::string("/dev/zero"), big}) {
+    kelvt::Profile profile(path);
+    EXPECT_FALSE(profile.Load()) << path;
+    EXPECT_FALSE(profile.LoadError().empty()) << path;
+    profile.SetString("Options", "Save", "1");
+    EXPECT_FALSE(profile.Save()) << path;
+  }
+  struct stat info {};
+  ASSERT_EQ(stat(big.c_str(), &info), 0);
+  EXPECT_GT(info.st_size, 1 << 20);  // left as it was
+  kelvt::Profile missing(std::string(folder) + "/none.INI");
+  EXPECT_FALSE(missing.Load());
+  EXPECT_TRUE(missing.LoadError().empty());  // no file: defaults, and a save may create it
+  unlink(fifo.c_str());
+  unlink(big.c_str());
+  unlink((std::string(folder) + "/none.INI").c_str());
+  rmdir(folder);
+}
+
+}  // namespace

@@ -40,7 +40,10 @@ TEST(IsValidPartNumber, CountsBytes) {
                {"12345", false},
                {"1234567", false},
                {std::string("12\0" "456", 6), false},
-               {"\xC3\x84" "BCDE", true},     // six bytes
+               {"\xC3\x84" "BCDE", false},    // six bytes, not ASCII
+               {"12\r456", false},
+               {"12\x1b" "456", false},
+               {"AB-1 9", true},
                {"\xC3\x84" "BCDEF", false}};  // six letters, seven bytes
   for (const auto& c : cases) EXPECT_EQ(IsValidPartNumber(c.value), c.valid) << c.value;
 }

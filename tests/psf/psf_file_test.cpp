@@ -150,7 +150,7 @@ TEST_F(PsfFileTest, WriteFailuresReturnZeroWithReason) {
   } cases[] = {
       {"folder missing", missing_dir, ENOENT},
       {"path is a folder", a_folder, EISDIR},
-      {"disk full", "/dev/full", ENOSPC},
+      {"a device is never replaced", "/dev/full", EINVAL},
   };
   char image[kPsfSize + 1];
   PsfRecord().Encode(image);
@@ -405,11 +405,20 @@ TEST_F(PsfFileTest, ReadsCrLfAndHugeFiles) {
   const std::string crlf = Path("crlf.PSF");
   Spit(crlf, GoldenWithCrLf());
   const std::string huge = Path("huge.PSF");
-  Spit(huge, GoldenText() + std::string(1 << 20, 'z'));
+  Spit(huge, GoldenText() + std::string((1 << 20) - 8192, 'z'));
   for (const std::string& p : {crlf, huge}) {
     PsfRecord r;
     EXPECT_EQ(ReadPsfFile(r, p.c_str()), 1) << p;
     EXPECT_EQ(EncodedImage(r), EncodedImage(KnownRecord()));
+  }
+  // Over 1 MiB, a FIFO (no open that could wait), a device, a folder: refused.
+  const std::string over = Path("over.PSF");
+  Spit(over, GoldenText() + std::string(1 << 20, 'z'));
+  const std::string fifo = Path("fifo.PSF");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& p : {over, fifo, std::string("/dev/zero"), Path("")}) {
+    PsfRecord r;
+    EXPECT_EQ(ReadPsfFile(r, p.c_str()), 0) << p;
   }
 }
 

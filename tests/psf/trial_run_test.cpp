@@ -5,7 +5,9 @@
 #include <string>
 
 #include "link/controller_link.h"
+#include "ops/trial_run_steps.h"
 #include "platform/tick.h"
+#include "support/counting_front_end.h"
 #include "support/scripted_controller.h"
 #include "support/scripted_port.h"
 
@@ -127,8 +129,11 @@ TEST_F(StartTrialRunTest, SavesTheOwnSetSendsTheTrialSetAndFollowsItsRate) {
   record.baud_index = 2;
   record.no_serial = kNotSelected;
   record.ascii_tx = kSelected;
-  PsfImage saved;
-  EXPECT_EQ(StartTrialRun(link_, record, saved), TrialRunStatus::kStarted);
+  test::CountingFrontEnd front;
+  SavedSetGuard guard(link_, front, nullptr, {});
+  EXPECT_EQ(StartTrialRun(link_, record, guard), TrialRunStatus::kStarted);
+  PsfImage saved = guard.Own();
+  guard.Release();
   EXPECT_EQ(std::string(saved.Data(), kPsfSize), original_);
   EXPECT_EQ(controller_.psf_writes, 1);
   EXPECT_EQ(controller_.psf[3], 'E');
@@ -159,8 +164,9 @@ TEST_F(StartTrialRunTest, FailuresLeaveTheControllerAsItWas) {
     c.shape(fresh);
     fresh.Attach(*port_);
     const std::string before(fresh.psf, kPsfSize);
-    PsfImage saved;
-    EXPECT_EQ(StartTrialRun(link_, PsfRecord(), saved), c.status) << c.name;
+    test::CountingFrontEnd front;
+    SavedSetGuard guard(link_, front, nullptr, {});
+    EXPECT_EQ(StartTrialRun(link_, PsfRecord(), guard), c.status) << c.name;
     EXPECT_EQ(fresh.psf_writes, 0) << c.name;
     EXPECT_EQ(std::string(fresh.psf, kPsfSize), before) << c.name;
     EXPECT_EQ(link_.BaudIndex(), 0) << c.name;

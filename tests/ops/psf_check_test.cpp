@@ -1,4 +1,4 @@
-#include "link/psf_check.h"
+#include "ops/psf_check.h"
 
 #include <gtest/gtest.h>
 

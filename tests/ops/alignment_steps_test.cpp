@@ -1,11 +1,13 @@
-#include "link/alignment_steps.h"
+#include "ops/alignment_steps.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/tick.h"
+#include "support/counting_front_end.h"
 #include "support/scripted_controller.h"
 #include "support/scripted_port.h"
 
@@ -24,6 +26,10 @@ class SequenceTest : public ::testing::Test {
   }
 
   std::string HeldPsf() const { return std::string(controller_.psf, kPsfSize); }
+  SavedSetGuard& Guard() {
+    if (!guard_) guard_ = std::make_unique<SavedSetGuard>(link_, front_, nullptr, JournalTag{});
+    return *guard_;
+  }
 
   VirtualTickSource ticks_;
   ScopedTickSource scope_;
@@ -31,15 +37,18 @@ class SequenceTest : public ::testing::Test {
   ScriptedPort* port_;  // owned by the link
   ControllerLink link_;
   char original_[kPsfSize];
+  test::CountingFrontEnd front_;
+  std::unique_ptr<SavedSetGuard> guard_;  // destroyed before the link
 };
 
 TEST_F(SequenceTest, PreparesAnOperationalControllerForAlignment) {
   controller_.diagnostics = ScriptedController::DiagnosticsReply(
       'A', {{'E', '1', 'G', '0'}, {'E', '2', '8', '0'}, {'R', '1', 'G', '0'}, {'R', '2', '8', '0'}});
-  PsfImage saved, working;
+  PsfImage working;
+  const PsfImage& saved = Guard().Own();
   AlignmentSetup setup;
   const uint32_t start = TickCount();
-  ASSERT_EQ(PrepareAlignment(link_, saved, working, setup), AlignmentStatus::Ready);
+  ASSERT_EQ(PrepareAlignment(link_, Guard(), working, setup), AlignmentStatus::Ready);
   EXPECT_EQ(setup.channel_count, 24);  // 48 channels on both bars
   EXPECT_GE(TickCount() - start, 1000u);  // the settle before the PSF is read
   EXPECT_EQ(std::memcmp(saved.Data() + 2, original_ + 2, kPsfSize - 2), 0);
@@ -65,9 +74,9 @@ class PrepareFailureTest : public SequenceTest, public ::testing::WithParamInter
 TEST_P(PrepareFailureTest, StopsWithoutChangingTheController) {
   const FailureCase& c = GetParam();
   c.arrange(controller_);
-  PsfImage saved, working;
+  PsfImage working;
   AlignmentSetup setup;
-  EXPECT_EQ(PrepareAlignment(link_, saved, working, setup), c.expected);
+  EXPECT_EQ(PrepareAlignment(link_, Guard(), working, setup), c.expected);
   EXPECT_EQ(setup.channel_count, 0);
   EXPECT_EQ(controller_.diag_reads, c.diag_reads);
   EXPECT_EQ(controller_.psf_reads, c.psf_reads);
@@ -113,9 +122,9 @@ TEST_F(SequenceTest, ASetTakenWithAGarbledAcknowledgementMustGoBack) {
   controller_.diagnostics = ScriptedController::DiagnosticsReply(
       'A', {{'E', '1', '8', '0'}, {'R', '1', '8', '0'}});
   controller_.ack_terminator = 0x0A;  // takes every set, acknowledges it wrongly
-  PsfImage saved, working;
+  PsfImage working;
   AlignmentSetup setup;
-  EXPECT_EQ(PrepareAlignment(link_, saved, working, setup),
+  EXPECT_EQ(PrepareAlignment(link_, Guard(), working, setup),
             AlignmentStatus::OutputPsfUnconfirmed);
   EXPECT_EQ(controller_.psf_reads, 2);
   EXPECT_NE(HeldPsf(), std::string(original_, kPsfSize));
@@ -123,7 +132,7 @@ TEST_F(SequenceTest, ASetTakenWithAGarbledAcknowledgementMustGoBack) {
 
 TEST_F(SequenceTest, StampsPartNumberAndDateCodeAndNothingElse) {
   PsfImage image;
-  ASSERT_EQ(StampPartNumber(link_, "ABC123", "2649", image), StampStatus::Stamped);
+  ASSERT_EQ(StampPartNumber(link_, Guard(), "ABC123", "2649", image), StampStatus::Stamped);
   const std::string held = HeldPsf();
   EXPECT_EQ(held.substr(66, 10), "ABC1232649");
   EXPECT_EQ(held.substr(2, 64), std::string(original_ + 2, 64));
@@ -147,7 +156,7 @@ class StampRefusalTest : public SequenceTest, public ::testing::WithParamInterfa
 TEST_P(StampRefusalTest, NeverTouchesTheControllerWithoutAWholePartNumberAndDateCode) {
   const StampCase& c = GetParam();
   PsfImage image;
-  EXPECT_EQ(StampPartNumber(link_, c.part, c.date, image), c.expected);
+  EXPECT_EQ(StampPartNumber(link_, Guard(), c.part, c.date, image), c.expected);
   EXPECT_EQ(controller_.psf_reads, c.psf_reads);
   EXPECT_EQ(controller_.psf_writes, 0);
   EXPECT_EQ(controller_.wakes, 0);
@@ -167,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SequenceTest, StampReportsAnUnreadablePsfAndSendsNothing) {
   controller_.mute = true;
   PsfImage image;
-  EXPECT_EQ(StampPartNumber(link_, "123456", "2649", image), StampStatus::InputPsfFailed);
+  EXPECT_EQ(StampPartNumber(link_, Guard(), "123456", "2649", image), StampStatus::InputPsfFailed);
   EXPECT_EQ(controller_.psf_writes, 0);
   EXPECT_EQ(controller_.psf_rejected, 0);
   EXPECT_EQ(port_->Written().find('\x1b'), std::string::npos);  // no command frame went out
@@ -176,8 +185,8 @@ TEST_F(SequenceTest, StampReportsAnUnreadablePsfAndSendsNothing) {
 TEST_F(SequenceTest, StampReportsAnUnacknowledgedSend) {
   controller_.accept_psf = false;
   PsfImage image;
-  EXPECT_EQ(StampPartNumber(link_, "123456", "2649", image), StampStatus::OutputPsfFailed);
-  EXPECT_EQ(controller_.psf_reads, 1);
+  EXPECT_EQ(StampPartNumber(link_, Guard(), "123456", "2649", image), StampStatus::OutputPsfFailed);
+  EXPECT_EQ(controller_.psf_reads, 2);  // the set, then the read-back after the refusal
   EXPECT_EQ(controller_.psf_rejected, 3);  // three tries
   EXPECT_EQ(std::string(image.Data() + 66, 10), "1234562649");
   EXPECT_EQ(HeldPsf(), std::string(original_, kPsfSize));

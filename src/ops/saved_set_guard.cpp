@@ -1,0 +1,72 @@
+#include "ops/saved_set_guard.h"
+
+#include "link/controller_link.h"
+#include "ops/confirmed_read.h"
+#include "ops/psf_check.h"
+#include "platform/tick.h"
+
+namespace kelvt {
+namespace {
+
+// The controller needs a moment with its own set before the port closes.
+constexpr unsigned kPauseAfterRestoreMs = 1000;
+
+}  // namespace
+
+SavedSetGuard::SavedSetGuard(ControllerLink& link, RestoreFrontEnd& front, SetJournal* journal,
+                             JournalTag tag)
+    : link_(link), front_(front), journal_(journal), tag_(std::move(tag)) {}
+
+SavedSetGuard::~SavedSetGuard() { Restore(); }
+
+KeepResult SavedSetGuard::ReadOwn() {
+  PsfImage own;
+  if (!ReadConfirmedPsf(link_, own)) return KeepResult::kNotRead;
+  return Adopt(own) ? KeepResult::kKept : KeepResult::kNotJournaled;
+}
+
+int SavedSetGuard::Adopt(const PsfImage& own) {
+  Finish();
+  own_ = own;
+  if (journal_ != nullptr && !journal_->Add(own_, tag_, entry_id_)) {
+    entry_id_.clear();
+    return 0;
+  }
+  holding_ = true;
+  return 1;
+}
+
+bool SavedSetGuard::ArmIfUnconfirmed() {
+  if (holding_ && ControllerMayHoldOtherPsf(link_, own_)) armed_ = true;
+  return armed_;
+}
+
+int SavedSetGuard::Restore() {
+  if (!holding_) return 1;
+  if (!armed_) {
+    Finish();
+    return 1;
+  }
+  front_.BeforeRestore();
+  PsfImage sent = own_;
+  if (link_.OutputPsf(sent)) {
+    BusyWait(kPauseAfterRestoreMs);
+    Finish();
+    return 1;
+  }
+  armed_ = false;
+  holding_ = false;
+  front_.KeepCopy(own_);
+  return 0;
+}
+
+void SavedSetGuard::Release() { Finish(); }
+
+void SavedSetGuard::Finish() {
+  if (journal_ != nullptr && !entry_id_.empty()) journal_->MarkFinished(entry_id_);
+  entry_id_.clear();
+  holding_ = false;
+  armed_ = false;
+}
+
+}  // namespace kelvt

@@ -1,0 +1,21 @@
+#pragma once
+// What the user is told about each status of the guarded sequences: one
+// text per status, shared by the desktop tool and the command line.
+
+#include "ops/alignment_steps.h"
+#include "ops/trial_run_steps.h"
+
+namespace kelvt {
+
+// A set could not be written into the journal, so nothing was changed.
+inline constexpr const char kNotJournaledMessage[] = "Unable to save the controller's own PSF.";
+
+// "" for Ready.
+const char* AlignmentMessage(AlignmentStatus status);
+// "" for kStarted.
+const char* TrialRunMessage(TrialRunStatus status);
+// The part-number statuses other than BadPartNumber and BadDateCode, whose
+// wording depends on the front end.
+const char* StampMessage(StampStatus status);
+
+}  // namespace kelvt
