@@ -183,7 +183,8 @@ void AddBeamsCommand(CLI::App& app, CliContext& ctx, Commands& commands) {
                                                      {"both", ChannelFilter::Both}};
   sub->add_option("-f,--filter", options->filter,
                   "Ranges listed: broken (default), made or both")
-      ->transform(CLI::CheckedTransformer(filters, CLI::ignore_case));
+      ->transform(CLI::CheckedTransformer(filters, CLI::ignore_case).description(""))
+      ->type_name("broken|made|both");
   commands.push_back({sub, [&ctx, options] { return RunBeams(ctx, *options); }});
 }
 
