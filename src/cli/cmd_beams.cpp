@@ -146,8 +146,7 @@ int RunBeams(CliContext& ctx, const BeamsOptions& options) {
   LoopEnd end = LoopEnd::kDone;
   while (ContinueLoop(options.loop, done, end)) {
     if (!link->Scan(current)) {
-      ctx.Error("Unable to Input Scan.", ctx.NoAnswerAdvice());
-      end = LoopEnd::kScanFailed;
+      end = ReportScanFailure(ctx, *link, "Unable to Input Scan.");
       break;
     }
     ++done;
