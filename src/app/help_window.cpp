@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -22,6 +23,10 @@ HelpWindow::HelpWindow(const QString& path, QWidget* parent) : QWidget(parent, Q
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser_);
   resize(720, 640);
+  // A window of its own has no Close button in reach of the keyboard.
+  for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+  }
 }
 
 QStringList HelpFileCandidates() {

@@ -195,6 +195,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     return;
   }
   QMainWindow::closeEvent(event);
+  // The program ends with its main window: the guide must not keep it running.
+  if (event->isAccepted() && help_window) help_window->close();
 }
 
 template <class Op>

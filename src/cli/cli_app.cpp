@@ -1,6 +1,9 @@
 #include "cli/cli_app.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
@@ -23,6 +26,26 @@ std::string ExitCodeFooter() {
   return text;
 }
 
+// The global options as a command's help lists them below its own: they
+// are taken after the command too.
+std::string GlobalOptionsFooter(const std::vector<const CLI::Option*>& globals) {
+  std::string text = "Global options (also accepted after the command):\n";
+  for (const CLI::Option* option : globals) {
+    std::string names = option->get_name(false, true);
+    if (!option->get_type_name().empty()) names += " " + option->get_type_name();
+    names.resize(std::max<std::size_t>(names.size() + 2, 28), ' ');
+    text += "  " + names + option->get_description() + "\n";
+  }
+  return text;
+}
+
+void AddFooterToCommands(CLI::App& app, const std::string& footer) {
+  for (CLI::App* sub : app.get_subcommands({})) {
+    sub->footer(footer);
+    AddFooterToCommands(*sub, footer);
+  }
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, CliContext& ctx) {
@@ -36,8 +59,10 @@ int RunCli(int argc, const char* const* argv, CliContext& ctx) {
   CLI::Option* port = app.add_option(
       "-p,--port", options.port,
       "Serial port COM1..COM24 (default: the port chosen in the desktop tool, else COM2)");
+  port->type_name("COMn");
   CLI::Option* device =
       app.add_option("-d,--device", options.device, "Serial device path, e.g. /dev/ttyUSB0");
+  device->type_name("PATH");
   port->excludes(device);
   // An unset shell variable must not mean "the default port".
   const CLI::Validator not_empty(
@@ -45,9 +70,10 @@ int RunCli(int argc, const char* const* argv, CliContext& ctx) {
       "");
   port->check(not_empty);
   device->check(not_empty);
-  app.add_flag("--json", options.json, "Machine-readable output: one JSON object per line");
-  app.add_flag("-v,--verbose", options.verbose,
-               "Log every frame on the serial line to standard error");
+  CLI::Option* json =
+      app.add_flag("--json", options.json, "Machine-readable output: one JSON object per line");
+  CLI::Option* verbose = app.add_flag("-v,--verbose", options.verbose,
+                                      "Log every frame on the serial line to standard error");
 
   Commands commands;
   AddPortsCommand(app, ctx, commands);
@@ -60,6 +86,7 @@ int RunCli(int argc, const char* const* argv, CliContext& ctx) {
   AddJournalCommands(app, ctx, commands);
   app.require_subcommand(1);
   app.footer(ExitCodeFooter());
+  AddFooterToCommands(app, GlobalOptionsFooter({port, device, json, verbose}));
 
   try {
     app.parse(argc, argv);

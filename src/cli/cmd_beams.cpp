@@ -144,8 +144,7 @@ int RunBeams(CliContext& ctx, const BeamsOptions& options) {
   LoopEnd end = LoopEnd::kDone;
   while (ContinueLoop(options.loop, done, end)) {
     if (!link->Scan(current)) {
-      ctx.Error("Unable to Input Scan.", ctx.NoAnswerAdvice());
-      end = LoopEnd::kScanFailed;
+      end = ReportScanFailure(ctx, *link, "Unable to Input Scan.");
       break;
     }
     ++done;
@@ -181,7 +180,8 @@ void AddBeamsCommand(CLI::App& app, CliContext& ctx, Commands& commands) {
                                                      {"both", ChannelFilter::Both}};
   sub->add_option("-f,--filter", options->filter,
                   "Ranges listed: broken (default), made or both")
-      ->transform(CLI::CheckedTransformer(filters, CLI::ignore_case));
+      ->transform(CLI::CheckedTransformer(filters, CLI::ignore_case).description(""))
+      ->type_name("broken|made|both");
   commands.push_back({sub, [&ctx, options] { return RunBeams(ctx, *options); }});
 }
 

@@ -128,8 +128,7 @@ int RunMeasure(CliContext& ctx, const MeasureArgs& args) {
   LoopEnd end = LoopEnd::kDone;
   while (ContinueLoop(args.loop, done, end)) {
     if (!link->Scan(current)) {
-      ctx.Error("Could not input scan", ctx.NoAnswerAdvice());
-      end = LoopEnd::kScanFailed;
+      end = ReportScanFailure(ctx, *link, "Could not input scan");
       break;
     }
     ++done;

@@ -141,7 +141,8 @@ void AddNullSpanCommands(CLI::App& app, CliContext& ctx, Commands& commands) {
   set->add_option("VALUES", args->values, "NULL1 SPAN1 NULL2 SPAN2")->required()->expected(4);
   set->add_option("-u,--update", args->update,
                   "Which update to send: null, span, or ok (default; as the dialog's OK)")
-      ->transform(CLI::IsMember({"null", "span", "ok"}, CLI::ignore_case));
+      ->transform(CLI::IsMember({"null", "span", "ok"}, CLI::ignore_case).description(""))
+      ->type_name("null|span|ok");
   commands.push_back({set, [&ctx, args] { return RunSet(ctx, *args); }});
 }
 

@@ -1,7 +1,11 @@
 #include "cli/scan_loop.h"
 
+#include <string>
+
+#include "cli/cli_context.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "link/controller_link.h"
 
 namespace kelvt::cli {
 
@@ -20,8 +24,24 @@ int LoopExitStatus(LoopEnd end) {
     case LoopEnd::kInterrupted: return kExitInterrupted;
     case LoopEnd::kOutputLost: return kExitInterrupted;
     case LoopEnd::kScanFailed: return kExitNoAnswer;
+    case LoopEnd::kScanRejected: return kExitRefused;
   }
   return kExitNoAnswer;
+}
+
+LoopEnd ReportScanFailure(CliContext& ctx, const ControllerLink& link, const char* message) {
+  if (link.ScanReplyComplete()) {
+    ctx.Error(message,
+              "The controller answered the scan request with a bad reply (corrupted on the "
+              "line?).\nCheck the cable and its screening, and the controller's rate.");
+    return LoopEnd::kScanRejected;
+  }
+  const int index = link.BaudIndex() >= 0 && link.BaudIndex() < 3 ? link.BaudIndex() : 0;
+  ctx.Error(message, "No reply to the scan request on " + ctx.Target().Describe() + " at " +
+                         std::to_string(BaudRateTable[index]) +
+                         " baud: the controller stopped answering.\n"
+                         "Check the cable and the controller's power.");
+  return LoopEnd::kScanFailed;
 }
 
 bool ContinueLoop(const ScanLoopOptions& options, int done, LoopEnd& end) {

@@ -4,7 +4,13 @@
 
 #include <CLI/CLI.hpp>
 
+namespace kelvt {
+class ControllerLink;
+}
+
 namespace kelvt::cli {
+
+class CliContext;
 
 struct ScanLoopOptions {
   int count = 1;
@@ -19,8 +25,13 @@ enum class LoopEnd {
   kDone,         // all scans taken (or, watching, stopped by a signal)
   kInterrupted,  // a signal came before the count was reached
   kOutputLost,   // standard output no longer takes text
-  kScanFailed,
+  kScanFailed,    // no reply (or not all of it)
+  kScanRejected,  // a complete reply that does not decode
 };
+
+// Tells why the last scan failed, under `message`: no reply to the scan, or
+// a reply that was rejected. Returns how the loop ends.
+LoopEnd ReportScanFailure(CliContext& ctx, const ControllerLink& link, const char* message);
 
 // Exit status for how a loop ended (before the restore is accounted for).
 int LoopExitStatus(LoopEnd end);

@@ -79,6 +79,9 @@ class ControllerLink {
   // Whether the last OutputPsf put its frame on the line at least once (a
   // failed send that never found the controller changed nothing).
   bool PsfFrameSent() const { return psf_frame_sent; }
+  // Whether the last Scan got its reply in full (when Scan failed, the
+  // controller answered but the reply was rejected).
+  bool ScanReplyComplete() const { return scan_reply_complete; }
   char ControllerId() const { return controller_id; }
   RS232* Port() const { return port.get(); }
   const char* RxBuffer() const { return rx_buffer.get(); }
@@ -98,6 +101,7 @@ class ControllerLink {
   int baud_index = 0;
   char controller_id = 0;
   bool psf_frame_sent = false;
+  bool scan_reply_complete = false;
 };
 
 }  // namespace kelvt

@@ -43,6 +43,7 @@ int ControllerLink::InputDiagnostics(DiagnosticRecord& diag) {
 }
 
 int ControllerLink::Scan(ScanRecord& scan) {
+  scan_reply_complete = false;
   if (!port) return 0;
   const int length = scan.ExpectedLength();
   // A reply that cannot fit the receive buffer (or has no frame) is never asked for.
@@ -58,6 +59,7 @@ int ControllerLink::Scan(ScanRecord& scan) {
       BusyWait(kScanSettleMs);
       if (ReadRx(length, kScanWindowMs) == 0) {
         // A complete reply is decoded once; a rejected one is not asked for again.
+        scan_reply_complete = true;
         return scan.Decode(rx_buffer.get(), static_cast<int>(port->ByteCount()));
       }
     }

@@ -19,6 +19,9 @@ struct PsfRecord {
   // Fills the record from an 81-byte image; 1 if byte 1 is 'C' or 'E', else 0.
   int Decode(const char* image);
 
+  // Every field alike, each text byte for byte.
+  bool operator==(const PsfRecord&) const = default;
+
   char meas1_mode[5];
   char meas2_mode[5];
   Selection straight;

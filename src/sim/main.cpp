@@ -13,7 +13,14 @@
 #include "sim/sim_controller.h"
 #include "sim/sim_options.h"
 
+#ifndef KELVT_VERSION
+#define KELVT_VERSION "2.0"
+#endif
+
 namespace {
+
+// Usage errors end with 2, as kelvt-cli's do; help and version with 0.
+constexpr int kExitUsage = 2;
 
 volatile sig_atomic_t g_stop = 0;
 
@@ -97,14 +104,19 @@ int main(int argc, char** argv) {
       "Prints the terminal's device path on the first line of standard output and answers\n"
       "wake-up, PSF read and write, diagnostics, scans and null/span frames until it gets\n"
       "SIGINT or SIGTERM. Point the tool at the path (or at --link)."};
+  app.set_version_flag("--version", std::string("kelvt-sim ") + KELVT_VERSION);
   AddOptions(app, options);
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : kExitUsage;
+  }
 
   kelvt::sim::SimConfig config;
   std::string error;
   if (!kelvt::sim::BuildConfig(options, config, error)) {
     std::fprintf(stderr, "kelvt-sim: %s\n", error.c_str());
-    return 2;
+    return kExitUsage;
   }
   kelvt::sim::SimController controller(std::move(config));
 
@@ -129,8 +141,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!options.link.empty() && !host.Link(options.link, error)) {
+    // The path given is refused (not a link, or not ours to make): the
+    // command line has to change, as for any bad value.
     std::fprintf(stderr, "kelvt-sim: %s\n", error.c_str());
-    return 1;
+    return kExitUsage;
   }
   std::printf("%s\n", host.Path().c_str());
   std::fflush(stdout);

@@ -108,6 +108,15 @@ CNullSpanDlg::CNullSpanDlg(ControllerLink* link, QWidget* parent)
   auto* top = new QVBoxLayout(this);
   top->addLayout(grid);
   top->addLayout(buttons);
+
+  // Tab: each output's null and span, each field then its bar (the arrow
+  // keys step a focused bar), then the buttons.
+  QWidget* chain[12] = {fields_[0], bars_[0], fields_[1], bars_[1], fields_[2], bars_[2],
+                        fields_[3], bars_[3], null_button_, span_button_, ok_button_,
+                        cancel_button_};
+  for (QScrollBar* bar : bars_) bar->setFocusPolicy(Qt::StrongFocus);
+  for (int i = 1; i < 12; ++i) setTabOrder(chain[i - 1], chain[i]);
+  fields_[0]->setFocus();
 }
 
 void CNullSpanDlg::LoadReply(const char* reply) {

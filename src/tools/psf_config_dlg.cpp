@@ -16,7 +16,9 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/active_dialog.h"
 #include "app/prompter.h"
@@ -206,6 +208,9 @@ CPsfConfigDlg::CPsfConfigDlg(EditPsfOperation* operation, QWidget* parent)
   BuildControls();
   ShowOpening();
   ConnectRules();
+  SetTabOrder();
+  meas1_list_->setFocus();
+  changes_.Keep(Shown());
 }
 
 QLineEdit* CPsfConfigDlg::Box(ValueBox box) const { return boxes_[BoxIndex(box)].edit; }
@@ -384,6 +389,7 @@ void CPsfConfigDlg::BuildControls() {
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, commands[i].handler);
     command_grid->addWidget(button, i / 4, i % 4);
+    command_buttons_[i] = button;
   }
 
   auto* left = new QVBoxLayout;
@@ -408,6 +414,31 @@ void CPsfConfigDlg::BuildControls() {
   top->addLayout(upper);
   top->addWidget(discrete);
   top->addLayout(lower);
+}
+
+void CPsfConfigDlg::SetTabOrder() {
+  std::vector<QWidget*> chain = {meas1_list_, meas2_list_, continuous_, gate_, host_mode_};
+  for (ValueBox box : {kBoxBlank1Low, kBoxBlank1High, kBoxBlank2Low, kBoxBlank2High}) {
+    chain.push_back(Box(box));
+  }
+  chain.insert(chain.end(), {straight_, interlaced_, edge_, skip_, skip_count_list_, baud_list_,
+                             controller_list_, no_serial_, ascii_, ascii_suppress_clear_, binary_,
+                             binary_suppress_clear_, binary_suppress_header_, binary_compress_});
+  const ValueBox analog_boxes[2][2] = {{kBoxAnalog1ScanCount, kBoxAnalog1Invert},
+                                       {kBoxAnalog2ScanCount, kBoxAnalog2Invert}};
+  for (int n = 0; n < 2; ++n) {
+    chain.insert(chain.end(), {analog_source_list_[n], Box(analog_boxes[n][0]),
+                               Box(analog_boxes[n][1])});
+  }
+  // Each output's six boxes follow each other in bit order.
+  const ValueBox first_output_box[2] = {kBoxOut1LowThreshold, kBoxOut2LowThreshold};
+  for (int n = 0; n < 2; ++n) {
+    chain.push_back(out_mode_list_[n]);
+    for (int b = 0; b < 6; ++b) chain.push_back(boxes_[BoxIndex(first_output_box[n]) + b].edit);
+  }
+  chain.insert(chain.end(), {alarm_, trigger_, Box(kBoxTriggerValue)});
+  chain.insert(chain.end(), std::begin(command_buttons_), std::end(command_buttons_));
+  for (size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
 }
 
 void CPsfConfigDlg::ConnectRules() {
@@ -607,47 +638,53 @@ void CPsfConfigDlg::Refresh() {
   ApplyStates(ComputeFieldStates(working), kAllGroups);
 }
 
-void CPsfConfigDlg::ReadBack() {
+void CPsfConfigDlg::ReadBack() { ReadBackInto(working); }
+
+PsfRecord CPsfConfigDlg::Shown() const {
+  PsfRecord shown = working;
+  ReadBackInto(shown);
+  return shown;
+}
+
+void CPsfConfigDlg::ReadBackInto(PsfRecord& r) const {
   if (meas1_list_->currentIndex() >= 0) {
-    SetField(working.meas1_mode, meas1_list_->currentText().toLatin1().constData());
+    SetField(r.meas1_mode, meas1_list_->currentText().toLatin1().constData());
   }
   if (meas2_list_->currentIndex() >= 0) {
-    SetField(working.meas2_mode, meas2_list_->currentText().toLatin1().constData());
+    SetField(r.meas2_mode, meas2_list_->currentText().toLatin1().constData());
   }
-  working.continuous = Sel(continuous_);
-  working.gate = Sel(gate_);
-  working.host_mode = Sel(host_mode_);
-  working.straight = Sel(straight_);
-  working.interlaced = Sel(interlaced_);
-  working.edge = Sel(edge_);
-  working.skip = Sel(skip_);
-  working.no_serial = Sel(no_serial_);
-  working.ascii_tx = Sel(ascii_);
-  working.ascii_suppress_clear = Sel(ascii_suppress_clear_);
-  working.binary_tx = Sel(binary_);
-  working.binary_suppress_clear = Sel(binary_suppress_clear_);
-  working.binary_suppress_header = Sel(binary_suppress_header_);
-  working.binary_compress = Sel(binary_compress_);
-  working.alarm = Sel(alarm_);
-  working.trigger = Sel(trigger_);
+  r.continuous = Sel(continuous_);
+  r.gate = Sel(gate_);
+  r.host_mode = Sel(host_mode_);
+  r.straight = Sel(straight_);
+  r.interlaced = Sel(interlaced_);
+  r.edge = Sel(edge_);
+  r.skip = Sel(skip_);
+  r.no_serial = Sel(no_serial_);
+  r.ascii_tx = Sel(ascii_);
+  r.ascii_suppress_clear = Sel(ascii_suppress_clear_);
+  r.binary_tx = Sel(binary_);
+  r.binary_suppress_clear = Sel(binary_suppress_clear_);
+  r.binary_suppress_header = Sel(binary_suppress_header_);
+  r.binary_compress = Sel(binary_compress_);
+  r.alarm = Sel(alarm_);
+  r.trigger = Sel(trigger_);
 
-  working.baud_index = std::max(0, baud_list_->currentIndex());
+  r.baud_index = std::max(0, baud_list_->currentIndex());
   const char letter[2] = {static_cast<char>('A' + std::max(0, controller_list_->currentIndex())),
                           '\0'};
-  SetField(working.controller_id, letter);
+  SetField(r.controller_id, letter);
 
-  for (const BoxSlot& slot : boxes_) StoreText(BoxField(working, slot.bit), slot.edit->text());
+  for (const BoxSlot& slot : boxes_) StoreText(BoxField(r, slot.bit), slot.edit->text());
 
-  SetField(working.out1_mode, kOutputModes[std::max(0, out_mode_list_[0]->currentIndex())]);
-  SetField(working.out2_mode, kOutputModes[std::max(0, out_mode_list_[1]->currentIndex())]);
-  SetField(working.analog1_source,
-           kAnalogSources[std::max(0, analog_source_list_[0]->currentIndex())]);
-  SetField(working.analog2_source,
-           kAnalogSources[std::max(0, analog_source_list_[1]->currentIndex())]);
+  SetField(r.out1_mode, kOutputModes[std::max(0, out_mode_list_[0]->currentIndex())]);
+  SetField(r.out2_mode, kOutputModes[std::max(0, out_mode_list_[1]->currentIndex())]);
+  SetField(r.analog1_source, kAnalogSources[std::max(0, analog_source_list_[0]->currentIndex())]);
+  SetField(r.analog2_source, kAnalogSources[std::max(0, analog_source_list_[1]->currentIndex())]);
 
-  if (IsSelected(working.edge)) {
+  if (IsSelected(r.edge)) {
     for (ValueBox box : {kBoxBlank1Low, kBoxBlank1High, kBoxBlank2Low, kBoxBlank2High}) {
-      StoreText(BoxField(working, box), QStringLiteral("0"));
+      StoreText(BoxField(r, box), QStringLiteral("0"));
     }
   }
 }
@@ -726,17 +763,30 @@ bool CPsfConfigDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CPsfConfigDlg::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    // A focused command button takes Enter; anywhere else Enter closes the
-    // editor like Quit.
-    if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+    // Enter confirms, it never closes the editor: a focused command button
+    // takes it, a text box is finished (left, so its rule runs).
+    QWidget* focus = focusWidget();
+    if (auto* button = qobject_cast<QPushButton*>(focus)) {
       button->click();
-    } else {
-      OnQuit();
+    } else if (std::any_of(boxes_.begin(), boxes_.end(),
+                           [focus](const BoxSlot& slot) { return slot.edit == focus; })) {
+      focusNextChild();
     }
     event->accept();
     return;
   }
   LoopDialog::keyPressEvent(event);  // Escape: reject, the same as Quit
+}
+
+void CPsfConfigDlg::reject() {
+  // While a command runs the dialog refuses to close anyway: no question then.
+  if (!LoopRunning() && changes_.Changed(Shown())) {
+    const PromptAnswer answer =
+        CurrentPrompter().Message(this, "Discard the changes to the PSF?", kWindowCaption,
+                                  PromptButtons::YesNo, PromptIcon::Question);
+    if (answer != PromptAnswer::Yes) return;
+  }
+  LoopDialog::reject();
 }
 
 // --- commands ------------------------------------------------------------------
@@ -779,26 +829,31 @@ void CPsfConfigDlg::OnSendPsf() {
     ControllerLink* link = operation->Link();
     const bool accepted = link != nullptr && link->OutputPsf(image) != 0;
     wait.Release();
+    // Only a set the controller took is safe there.
+    if (accepted) changes_.Keep(working);
     Tell(accepted ? "PSF Accepted" : "PSF Not Accepted", kWindowCaption);
   }
   busy_ = false;
 }
 
-void CPsfConfigDlg::SaveToFile() {
+bool CPsfConfigDlg::SaveToFile() {
   ReadBack();
   const PromptAnswer answer =
       CurrentPrompter().Message(this, "Do You Want To Save the PSF to a File?", kAppTitle,
                                 PromptButtons::YesNo, PromptIcon::None);
-  if (answer != PromptAnswer::Yes) return;
+  if (answer != PromptAnswer::Yes) return false;
   std::string path;
-  if (!CurrentPrompter().SavePsfFile(this, path)) return;
+  if (!CurrentPrompter().SavePsfFile(this, path)) return false;
   if (WritePsfFile(working, path.c_str()) == 0) {
     const int err = errno;
     std::string detail = "File: " + path;
     if (err != 0) detail += std::string("\nReason: ") + std::strerror(err);
     CurrentPrompter().Message(this, kPsfWriteFailedMessage, kAppTitle, PromptButtons::Ok,
                               PromptIcon::Stop, detail);
+    return false;
   }
+  changes_.Keep(working);
+  return true;
 }
 
 void CPsfConfigDlg::OnSavePsf() {

@@ -8,6 +8,7 @@
 
 #include "app/loop_dialog.h"
 #include "psf/config_rules.h"
+#include "psf/psf_changes.h"
 #include "psf/psf_record.h"
 
 class QAbstractButton;
@@ -34,6 +35,8 @@ class CPsfConfigDlg : public LoopDialog {
   void Refresh();
   // Takes the state of the controls into `working`.
   void ReadBack();
+  // Closes without keeping the edits; asks first when there are any.
+  void reject() override;
 
   const PsfRecord& Working() const { return working; }
 
@@ -61,8 +64,14 @@ class CPsfConfigDlg : public LoopDialog {
   };
 
   void BuildControls();
+  // Tab follows the layout: group by group, left column, right column, then
+  // the rows below.
+  void SetTabOrder();
   void ConnectRules();
   void ShowOpening();
+  // What ReadBack would make of the controls, leaving `working` alone.
+  void ReadBackInto(PsfRecord& r) const;
+  PsfRecord Shown() const;
 
   // Lists and option buttons from `working`.
   void ShowSelections();
@@ -77,12 +86,14 @@ class CPsfConfigDlg : public LoopDialog {
   void OnBoxEdited(ValueBox box);
   void OnBoxLeft(ValueBox box);
 
-  // Save question, file dialog and writer; shared by Save and Exit.
-  void SaveToFile();
+  // Save question, file dialog and writer; shared by Save and Exit. True
+  // once the file is written.
+  bool SaveToFile();
 
   EditPsfOperation* operation;
   PsfRecord working;
   PsfRecord scratch;
+  PsfChanges changes_;
   int in_rule = 0;
   // A controller command is running: the link is not re-entrant.
   bool busy_ = false;
@@ -111,6 +122,7 @@ class CPsfConfigDlg : public LoopDialog {
   QRadioButton* alarm_;
   QRadioButton* trigger_;
   std::array<BoxSlot, 21> boxes_;
+  QPushButton* command_buttons_[8];
 };
 
 }  // namespace kelvt

@@ -359,5 +359,31 @@ TEST_F(CliControllerTest, HelpAndVersionSucceed) {
   EXPECT_TRUE(targets.empty());
 }
 
+TEST_F(CliControllerTest, EachCommandsHelpListsTheGlobalOptionsAndPlainChoices) {
+  struct Case {
+    std::initializer_list<std::string> args;
+    const char* choices;  // nullptr: none
+  };
+  const Case cases[] = {
+      {{"diag", "--help"}, nullptr},
+      {{"psf", "get", "--help"}, nullptr},
+      {{"beams", "--help"}, "--filter broken|made|both"},
+      {{"nullspan", "set", "--help"}, "--update null|span|ok"},
+  };
+  for (const Case& c : cases) {
+    const std::string name = *c.args.begin();
+    ASSERT_EQ(Run(c.args), kExitOk) << name;
+    const std::string help = out.str();
+    for (const char* global : {"-p,--port COMn", "-d,--device PATH", "--json", "-v,--verbose"}) {
+      EXPECT_NE(help.find(global), std::string::npos) << name << ": " << global;
+    }
+    if (c.choices != nullptr) {
+      EXPECT_NE(help.find(c.choices), std::string::npos) << help;
+    }
+    EXPECT_EQ(help.find("ENUM"), std::string::npos) << help;
+    EXPECT_EQ(help.find("->"), std::string::npos) << help;
+  }
+}
+
 }  // namespace
 }  // namespace kelvt::cli

@@ -150,7 +150,26 @@ TEST_F(CliBeamsTest, AFailedScanEndsTheLoopAndRestores) {
   controller.scans_unanswered = 100;
   EXPECT_EQ(Run({"beams", "--watch"}), kExitNoAnswer);
   EXPECT_NE(err.str().find("Unable to Input Scan."), std::string::npos);
+  // The scan went unanswered: no baud search is blamed.
+  EXPECT_NE(err.str().find("No reply to the scan request on COM2"), std::string::npos) << err.str();
+  EXPECT_EQ(err.str().find("19200 or 38400"), std::string::npos) << err.str();
   EXPECT_EQ(controller.scans, 3);  // the link's three tries
+  EXPECT_TRUE(ControllerHoldsItsOwnSet());
+}
+
+TEST_F(CliBeamsTest, ARejectedScanReplyIsABadReply) {
+  // A reply of the full length that is no scan frame.
+  controller.intercept = [](ScriptedController& c, test::ScriptedPort& port, const char* data,
+                            int n) {
+    if (n != 3 || data[2] != 'S') return false;
+    ++c.scans;
+    port.QueueReply(std::string(c.scan_payload.size() + 3, 'x'));
+    return true;
+  };
+  EXPECT_EQ(Run({"beams"}), kExitRefused) << err.str();
+  EXPECT_NE(err.str().find("Unable to Input Scan."), std::string::npos);
+  EXPECT_NE(err.str().find("bad reply"), std::string::npos) << err.str();
+  EXPECT_EQ(controller.scans, 1);  // a rejected reply is not asked for again
   EXPECT_TRUE(ControllerHoldsItsOwnSet());
 }
 

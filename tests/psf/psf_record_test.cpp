@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "psf/psf_changes.h"
 #include "psf/psf_image.h"
 
 namespace kelvt {
@@ -501,6 +502,37 @@ TEST(PsfRecordFields, SetFieldTruncatesAndClears) {
   EXPECT_EQ(FieldLength(field), 0);
   std::memset(field, 'q', sizeof field);
   EXPECT_EQ(FieldLength(field), 5);
+}
+
+}  // namespace
+}  // namespace kelvt
+
+namespace kelvt {
+namespace {
+
+TEST(PsfChanges, EveryKindOfFieldCountsAndKeepingClearsIt) {
+  struct Case {
+    const char* name;
+    void (*edit)(PsfRecord&);
+  };
+  const Case cases[] = {
+      {"text", [](PsfRecord& r) { SetField(r.blank2_high, "7"); }},
+      {"mode", [](PsfRecord& r) { SetField(r.meas1_mode, "LBB"); }},
+      {"selection", [](PsfRecord& r) { r.edge = kSelected; }},
+      {"number", [](PsfRecord& r) { r.baud_index = 2; }},
+      {"last field", [](PsfRecord& r) { SetField(r.analog2_scan_count, "9"); }},
+  };
+  for (const Case& c : cases) {
+    PsfChanges changes;
+    PsfRecord shown;
+    changes.Keep(shown);
+    EXPECT_FALSE(changes.Changed(shown)) << c.name;
+    c.edit(shown);
+    EXPECT_TRUE(changes.Changed(shown)) << c.name;
+    changes.Keep(shown);
+    EXPECT_FALSE(changes.Changed(shown)) << c.name;
+    EXPECT_TRUE(changes.Changed(PsfRecord())) << c.name << ": undone against the new kept set";
+  }
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include "support/sim_process.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -76,6 +78,40 @@ TEST(SimProcess, NoPathWithinTheTimeLimitIsReportedAndTheChildReaped) {
   EXPECT_FALSE(sim.ok());
   EXPECT_NE(sim.error().find("within 200 ms"), std::string::npos) << sim.error();
   EXPECT_FALSE(sim.Running());
+}
+
+// Runs the simulator to its end; its exit status and what it printed.
+int RunToEnd(const std::string& args, std::string& output) {
+  const std::string cmd = std::string(KELVT_SIM_PATH) + " " + args + " 2>&1";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (p == nullptr) return -1;
+  char buf[512];
+  while (size_t n = std::fread(buf, 1, sizeof buf, p)) output.append(buf, n);
+  const int status = ::pclose(p);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(SimProcess, CommandLineEndsWithTheUsageStatusOrTheVersion) {
+  const std::string file = ::testing::TempDir() + "kelvt-sim-plain-" + std::to_string(getpid());
+  std::fclose(std::fopen(file.c_str(), "w"));
+  struct Case {
+    std::string args;
+    int status;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"--no-such-option", 2, "--no-such-option"},
+      {"--moving wide", 2, "--moving"},
+      {"--boards X8", 2, "kelvt-sim:"},
+      {"--link " + file, 2, file.c_str()},
+      {"--version", 0, "kelvt-sim 2."},
+  };
+  for (const Case& c : cases) {
+    std::string output;
+    EXPECT_EQ(RunToEnd(c.args, output), c.status) << c.args << ": " << output;
+    EXPECT_NE(output.find(c.says), std::string::npos) << c.args << ": " << output;
+  }
+  std::remove(file.c_str());
 }
 
 TEST(SimProcess, HelpDocumentsEveryOption) {

@@ -247,6 +247,25 @@ TEST(MainWindow, HelpIndexShowsTheGuideAndAboutShowsTheVersion) {
   EXPECT_EQ(shown, "kelvt::CAboutDlg");
 }
 
+TEST(MainWindow, HelpClosesWithItsKeysAndWithTheMainWindow) {
+  TempConfigHome config;
+  CMainFrame frame;
+  frame.show();
+  frame.SetHelpFile(QStringLiteral(KELVT_SOURCE_DIR "/docs/kelvt.hlp"));
+  const QKeySequence keys[] = {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)};
+  for (const QKeySequence& key : keys) {
+    frame.Action(kCmdHelpIndex)->trigger();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.Help()));
+    QTest::keySequence(frame.Help(), key);
+    EXPECT_FALSE(frame.Help()->isVisible()) << key.toString().toStdString();
+  }
+  frame.Action(kCmdHelpIndex)->trigger();
+  ASSERT_TRUE(frame.Help()->isVisible());
+  frame.Action(kCmdExit)->trigger();
+  EXPECT_FALSE(frame.isVisible());
+  EXPECT_FALSE(frame.Help()->isVisible());
+}
+
 TEST(MainWindow, WhileAnOperationRunsNoOtherStartsAndTheWindowStaysOpen) {
   TempConfigHome config;
   ScriptedPrompter prompter;

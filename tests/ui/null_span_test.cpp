@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,7 @@
 #include "support/scripted_controller.h"
 #include "support/scripted_port.h"
 #include "support/scripted_prompter.h"
+#include "support/ui_test_util.h"
 #include "tools/null_span_dlg.h"
 
 namespace kelvt {
@@ -284,6 +286,21 @@ TEST_F(NullSpanTest, EnterDoesNothingAndEscapeClosesWithoutSending) {
   QTest::mouseClick(again->CancelButton(), Qt::LeftButton);
   EXPECT_FALSE(again->isVisible());
   EXPECT_TRUE(port_->Written().empty());
+}
+
+TEST_F(NullSpanTest, TabReachesEveryFieldAndBarThenTheButtons) {
+  auto dialog = Open(kReadReply);
+  const std::vector<std::string> expected = {
+      "null1Edit", "null1Bar", "span1Edit", "span1Bar", "null2Edit", "null2Bar",
+      "span2Edit", "span2Bar", "nullUpdateButton", "spanUpdateButton", "okButton",
+      "cancelButton"};
+  EXPECT_EQ(dialog->focusWidget(), dialog->Field(0));
+  EXPECT_EQ(test::TabChain(dialog->Field(0)), expected);
+  // A focused bar steps with an arrow key and tells its field.
+  const int before = dialog->Bar(1)->value();
+  QTest::keyClick(dialog->Bar(1), Qt::Key_Left);
+  EXPECT_EQ(std::abs(dialog->Bar(1)->value() - before), 1);
+  EXPECT_EQ(dialog->Field(1)->text(), QString::number(dialog->Bar(1)->value()));
 }
 
 TEST_F(NullSpanTest, OpeningReadsTheValuesThenRunsTheDialog) {

@@ -25,6 +25,7 @@
 #include "support/scripted_controller.h"
 #include "support/scripted_port.h"
 #include "support/scripted_prompter.h"
+#include "support/ui_test_util.h"
 #include "tools/edit_psf_operation.h"
 #include "tools/measurement_dlg.h"
 #include "tools/null_span_dlg.h"
@@ -182,35 +183,53 @@ TEST_F(PsfConfigTest, FirstOpeningShowsTheDefaults) {
 TEST_F(PsfConfigTest, OnlyExitCarriesTheEditedSetToTheNextOpening) {
   QTemporaryDir dir;
   const std::string saved = dir.filePath("kept.PSF").toStdString();
+  constexpr const char* kSave = "Do You Want To Save the PSF to a File?";
+  constexpr const char* kDiscard = "Discard the changes to the PSF?";
   struct Case {
     const char* name;
     std::function<void(CPsfConfigDlg&, ScriptedPrompter&)> close;
+    bool closes;
     bool kept;
-    bool asked;
+    const char* question;  // nullptr: none
+    const char* caption;
+  };
+  const auto discard = [](PromptAnswer answer, std::function<void(CPsfConfigDlg&)> action) {
+    return [answer, action](CPsfConfigDlg& d, ScriptedPrompter& p) {
+      p.AnswerQuestions({answer});
+      action(d);
+    };
   };
   const Case cases[] = {
-      {"Quit", [](CPsfConfigDlg& d, ScriptedPrompter&) { Click(d, "quitButton"); }, false, false},
-      {"Escape", [](CPsfConfigDlg& d, ScriptedPrompter&) { QTest::keyClick(&d, Qt::Key_Escape); },
-       false, false},
+      {"Quit, Yes to discard", discard(PromptAnswer::Yes, [](CPsfConfigDlg& d) { Click(d, "quitButton"); }),
+       true, false, kDiscard, "Kelvo-Tarn 2.0"},
+      {"Quit, No to discard", discard(PromptAnswer::No, [](CPsfConfigDlg& d) { Click(d, "quitButton"); }),
+       false, false, kDiscard, "Kelvo-Tarn 2.0"},
+      {"Escape, Yes to discard",
+       discard(PromptAnswer::Yes, [](CPsfConfigDlg& d) { QTest::keyClick(&d, Qt::Key_Escape); }),
+       true, false, kDiscard, "Kelvo-Tarn 2.0"},
+      {"Close button, No to discard", discard(PromptAnswer::No, [](CPsfConfigDlg& d) { d.close(); }),
+       false, false, kDiscard, "Kelvo-Tarn 2.0"},
+      {"Close button, Yes to discard", discard(PromptAnswer::Yes, [](CPsfConfigDlg& d) { d.close(); }),
+       true, false, kDiscard, "Kelvo-Tarn 2.0"},
       {"Enter in a box",
        [](CPsfConfigDlg& d, ScriptedPrompter&) {
          d.Box(kBoxBlank1Low)->setFocus();
          QTest::keyClick(d.Box(kBoxBlank1Low), Qt::Key_Return);
        },
-       false, false},
+       false, false, nullptr, nullptr},
       {"Exit, No to the save question",
        [](CPsfConfigDlg& d, ScriptedPrompter& p) {
          p.AnswerQuestions({PromptAnswer::No});
          Click(d, "exitButton");
        },
-       true, true},
+       true, true, kSave, "Kelvo-Tarn"},
       {"Exit, Yes and a file",
        [saved](CPsfConfigDlg& d, ScriptedPrompter& p) {
          p.AnswerQuestions({PromptAnswer::Yes});
          p.ChooseFiles({saved});
          Click(d, "exitButton");
        },
-       true, true},
+       true, true, kSave, "Kelvo-Tarn"},
   };
   for (const Case& c : cases) {
     LastEditedPsf() = PsfRecord();
@@ -219,14 +238,18 @@ TEST_F(PsfConfigTest, OnlyExitCarriesTheEditedSetToTheNextOpening) {
     Choose(*dialog, "meas1List", "LBB");
     Enter(*dialog, kBoxBlank1Low, "12");
     c.close(*dialog, prompter_);
-    EXPECT_FALSE(dialog->isVisible()) << c.name;
-    if (c.asked) {
+    EXPECT_EQ(dialog->isVisible(), !c.closes) << c.name;
+    if (c.question != nullptr) {
       ASSERT_EQ(prompter_.messages.size(), 1u) << c.name;
-      EXPECT_EQ(prompter_.messages[0].text, "Do You Want To Save the PSF to a File?");
-      EXPECT_EQ(prompter_.messages[0].caption, "Kelvo-Tarn");
+      EXPECT_EQ(prompter_.messages[0].text, c.question) << c.name;
+      EXPECT_EQ(prompter_.messages[0].caption, c.caption) << c.name;
       EXPECT_EQ(prompter_.messages[0].buttons, PromptButtons::YesNo);
     } else {
       EXPECT_TRUE(prompter_.messages.empty()) << c.name;
+    }
+    // An editor that stayed open still shows the edits.
+    if (!c.closes) {
+      EXPECT_EQ(dialog->Box(kBoxBlank1Low)->text(), "12") << c.name;
     }
     auto again = Open();
     EXPECT_EQ(ListOf(*again, "meas1List")->currentText(), c.kept ? "LBB" : "FBB") << c.name;
@@ -237,6 +260,111 @@ TEST_F(PsfConfigTest, OnlyExitCarriesTheEditedSetToTheNextOpening) {
   ASSERT_EQ(ReadPsfFile(read, saved.c_str()), 1);
   EXPECT_STREQ(read.meas1_mode, "LBB");
   EXPECT_STREQ(read.blank1_low, "12");
+}
+
+TEST_F(PsfConfigTest, ClosingAsksOnlyAboutChangesNotYetKept) {
+  QTemporaryDir dir;
+  struct Case {
+    const char* name;
+    std::function<void(CPsfConfigDlg&, ScriptedPrompter&)> before;
+    bool asked;
+  };
+  const Case cases[] = {
+      {"nothing changed", [](CPsfConfigDlg&, ScriptedPrompter&) {}, false},
+      {"a change undone",
+       [](CPsfConfigDlg& d, ScriptedPrompter&) {
+         Enter(d, kBoxBlank1Low, "12");
+         Enter(d, kBoxBlank1Low, "0");
+       },
+       false},
+      {"a list without a rule", [](CPsfConfigDlg& d, ScriptedPrompter&) { Choose(d, "baudList", "38400"); },
+       true},
+      {"sent and accepted",
+       [](CPsfConfigDlg& d, ScriptedPrompter&) {
+         Choose(d, "meas1List", "LBB");
+         Click(d, "sendButton");
+       },
+       false},
+      {"saved to a file",
+       [&dir](CPsfConfigDlg& d, ScriptedPrompter& p) {
+         Choose(d, "meas1List", "LBB");
+         p.AnswerQuestions({PromptAnswer::Yes});
+         p.ChooseFiles({dir.filePath("k.PSF").toStdString()});
+         Click(d, "saveButton");
+       },
+       false},
+      {"save declined",
+       [](CPsfConfigDlg& d, ScriptedPrompter& p) {
+         Choose(d, "meas1List", "LBB");
+         p.AnswerQuestions({PromptAnswer::No});
+         Click(d, "saveButton");
+       },
+       true},
+      {"changed after the send",
+       [](CPsfConfigDlg& d, ScriptedPrompter&) {
+         Click(d, "sendButton");
+         Choose(d, "meas1List", "LBB");
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    auto dialog = Open();
+    c.before(*dialog, prompter_);
+    prompter_.messages.clear();
+    // Only an expected question gets its Yes: an unexpected one keeps the editor open.
+    if (c.asked) prompter_.AnswerQuestions({PromptAnswer::Yes});
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible()) << c.name;
+    EXPECT_EQ(prompter_.messages.size(), c.asked ? 1u : 0u) << c.name;
+  }
+  // A set the controller refused is not safe there.
+  controller_.accept_psf = false;
+  auto dialog = Open();
+  Choose(*dialog, "meas1List", "LBB");
+  Click(*dialog, "sendButton");
+  prompter_.messages.clear();
+  QTest::keyClick(dialog.get(), Qt::Key_Escape);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Discard the changes to the PSF?"});
+  EXPECT_TRUE(dialog->isVisible());  // no answer left: No
+}
+
+TEST_F(PsfConfigTest, EnterFinishesABoxAndMovesOn) {
+  auto dialog = Open();
+  QApplication::setActiveWindow(dialog.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+  Enter(*dialog, kBoxBlank2Low, "5");
+  QLineEdit* low = dialog->Box(kBoxBlank1Low);
+  low->setFocus();
+  low->clear();
+  QTest::keyClicks(low, "150");
+  QTest::keyClick(low, Qt::Key_Return);
+  // The leave rule ran: field 1 must stay below field 2.
+  EXPECT_EQ(low->text(), "4");
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Field 1 is below  Field 2"});
+  EXPECT_EQ(QApplication::focusWidget(), dialog->Box(kBoxBlank1High));
+  EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(PsfConfigTest, TabFollowsTheLayoutGroupByGroup) {
+  auto dialog = Open();
+  const std::vector<std::string> expected = {
+      "meas1List", "meas2List", "continuousButton", "gateButton", "hostModeButton",
+      "blank1LowEdit", "blank1HighEdit", "blank2LowEdit", "blank2HighEdit",
+      "straightButton", "interlacedButton", "edgeButton", "skipButton", "skipCountList",
+      "baudList", "controllerList",
+      "noSerialButton", "asciiButton", "asciiSuppressClearButton", "binaryButton",
+      "binarySuppressClearButton", "binarySuppressHeaderButton", "binaryCompressButton",
+      "analog1SourceList", "analog1ScanEdit", "analog1InvertEdit",
+      "analog2SourceList", "analog2ScanEdit", "analog2InvertEdit",
+      "out1ModeList", "out1LowThresholdEdit", "out1HighThresholdEdit", "out1LowHysteresisEdit",
+      "out1HighHysteresisEdit", "out1ScanEdit", "out1InvertEdit",
+      "out2ModeList", "out2LowThresholdEdit", "out2HighThresholdEdit", "out2LowHysteresisEdit",
+      "out2HighHysteresisEdit", "out2ScanEdit", "out2InvertEdit",
+      "alarmButton", "triggerButton", "triggerValueEdit",
+      "executeButton", "saveButton", "uploadButton", "quitButton",
+      "nullSpanButton", "retrieveButton", "sendButton", "exitButton"};
+  EXPECT_EQ(dialog->focusWidget(), ListOf(*dialog, "meas1List"));
+  EXPECT_EQ(test::TabChain(ListOf(*dialog, "meas1List")), expected);
 }
 
 TEST_F(PsfConfigTest, SaveTellsTheTechnicianWhenTheFileCannotBeWritten) {

@@ -28,6 +28,18 @@ TempConfigHome::~TempConfigHome() {
   std::filesystem::remove_all(folder_, ignored);
 }
 
+std::vector<std::string> TabChain(QWidget* start) {
+  std::vector<std::string> names;
+  QWidget* w = start;
+  do {
+    if ((w->focusPolicy() & Qt::TabFocus) != 0 && w->window() == start->window()) {
+      names.push_back(w->objectName().toStdString());
+    }
+    w = w->nextInFocusChain();
+  } while (w != nullptr && w != start && names.size() < 500);
+  return names;
+}
+
 bool TempConfigHome::SettingsExist() const { return std::filesystem::exists(SettingsPath()); }
 
 std::string TempConfigHome::ReadSettings() const {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QObject;
 class QWidget;
@@ -36,6 +37,10 @@ class TempConfigHome {
 // Saves what `widget` shows as <name>.png in the screenshot folder of the
 // build, for a person to look at. Returns the file's path ("" on failure).
 QString SaveScreenshot(QWidget* widget, const QString& name);
+
+// The object names of the widgets Tab reaches from `start` on, in order,
+// `start` first (disabled ones included: Tab skips them only while they are).
+std::vector<std::string> TabChain(QWidget* start);
 
 // Calls `action` with the modal dialog (or message box) once one is up,
 // polling while an event loop runs, for at most `timeout_ms` of polling. The
