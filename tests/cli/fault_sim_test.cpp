@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {"nullspan", "set", "10", "3000", "20", "4000"}, kExitNoAnswer,
                      {"We are unable to establish the Serial Interface"}, false},
         SimFaultCase{"StampVanishes", {"--vanish-after", "3"}, {"stamp", "--part", "QX7723"},
-                     kExitNoAnswer, {"Unable to output PSF."}, false}),
+                     kExitNoAnswer, {"Unable to output PSF.", kRestoreFailed}, true}),
     [](const ::testing::TestParamInfo<SimFaultCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -227,8 +227,9 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Unable to output PSF."}},
         CliFaultCase{"StampNoAck", {"stamp", "--part", "QX7723"}, NoAck(), kExitRefused,
                      {"Unable to output PSF."}},
+        // The stamped set went out unconfirmed and the controller is gone: its own set is kept.
         CliFaultCase{"StampVanishes", {"stamp", "--part", "QX7723"}, VanishAfter(3), kExitNoAnswer,
-                     {"Unable to output PSF."}}),
+                     {"Unable to output PSF.", kRestoreFailed}, Rescue::kOwnSet}),
     [](const ::testing::TestParamInfo<CliFaultCase>& info) { return std::string(info.param.name); });
 
 // The port list opens nothing, so no controller fault can touch it.

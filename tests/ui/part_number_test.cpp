@@ -260,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Unable to input PSF.", PromptIcon::None, 0},
         ResultCase{"NotAcknowledged", kThreeEntries,
                    [](ScriptedController& c) { c.accept_psf = false; }, "Unable to output PSF.",
-                   PromptIcon::None, 1},
+                   PromptIcon::None, 2},  // the read-back finds its own set
         ResultCase{"EmptyList", "[PartNumbers]\nP2=12345\n", [](ScriptedController&) {},
                    "No part number was set: the PartNumbers section of the settings file holds "
                    "no six-character part number.\nNothing was sent to the controller.",
