@@ -288,4 +288,57 @@ RuleResult SelectSerialTransmission(PsfRecord& r, SerialChoice choice) {
   return Finish(r, RuleResult{});
 }
 
+namespace {
+template <int N>
+BoxFieldRef Ref(char (&field)[N]) {
+  return {field, N};
+}
+}  // namespace
+
+BoxFieldRef ValueBoxField(PsfRecord& r, ValueBox box) {
+  switch (box) {
+    case kBoxBlank1Low: return Ref(r.blank1_low);
+    case kBoxBlank1High: return Ref(r.blank1_high);
+    case kBoxBlank2Low: return Ref(r.blank2_low);
+    case kBoxBlank2High: return Ref(r.blank2_high);
+    case kBoxOut1LowThreshold: return Ref(r.out1_low_threshold);
+    case kBoxOut1HighThreshold: return Ref(r.out1_high_threshold);
+    case kBoxOut1LowHysteresis: return Ref(r.out1_low_hysteresis);
+    case kBoxOut1HighHysteresis: return Ref(r.out1_high_hysteresis);
+    case kBoxOut1ScanCount: return Ref(r.out1_scan_count);
+    case kBoxOut1Invert: return Ref(r.out1_invert);
+    case kBoxOut2LowThreshold: return Ref(r.out2_low_threshold);
+    case kBoxOut2HighThreshold: return Ref(r.out2_high_threshold);
+    case kBoxOut2LowHysteresis: return Ref(r.out2_low_hysteresis);
+    case kBoxOut2HighHysteresis: return Ref(r.out2_high_hysteresis);
+    case kBoxOut2ScanCount: return Ref(r.out2_scan_count);
+    case kBoxOut2Invert: return Ref(r.out2_invert);
+    case kBoxAnalog1ScanCount: return Ref(r.analog1_scan_count);
+    case kBoxAnalog1Invert: return Ref(r.analog1_invert);
+    case kBoxAnalog2ScanCount: return Ref(r.analog2_scan_count);
+    case kBoxAnalog2Invert: return Ref(r.analog2_invert);
+    case kBoxTriggerValue: break;
+  }
+  return Ref(r.trigger_value);
+}
+
+void ApplyEdgeBlanking(PsfRecord& r) {
+  if (!IsSelected(r.edge)) return;
+  SetField(r.blank1_low, "0");
+  SetField(r.blank1_high, "0");
+  SetField(r.blank2_low, "0");
+  SetField(r.blank2_high, "0");
+}
+
+unsigned BoxesKeptFromView(const PsfRecord& r) {
+  unsigned kept = 0;
+  // Output 2 is disabled unless its mode is "1" or "2".
+  if (r.out2_mode[0] != '1' && r.out2_mode[0] != '2') {
+    kept |= kBoxOut2LowThreshold | kBoxOut2HighThreshold | kBoxOut2LowHysteresis |
+            kBoxOut2HighHysteresis | kBoxOut2Invert;
+  }
+  if (!IsSelected(r.trigger)) kept |= kBoxTriggerValue;
+  return kept;
+}
+
 }  // namespace kelvt

@@ -239,4 +239,19 @@ RuleResult LeaveScanCount(PsfRecord& r, ScanCountBox box, std::string_view text)
 // 0 when there are none, `empty_value` when the text is empty.
 int ParseValue(std::string_view text, int empty_value = 0);
 
+// A value box's record field: its text and capacity (NUL included).
+struct BoxFieldRef {
+  char* data;
+  int size;
+};
+BoxFieldRef ValueBoxField(PsfRecord& r, ValueBox box);
+
+// Edge sends no blanking: the record goes out with "0" in every blanking field.
+void ApplyEdgeBlanking(PsfRecord& r);
+
+// Boxes whose shown text the record takes when it is shown again, instead of
+// the other way round: a disabled output 2 keeps what its boxes show, and so
+// does the trigger value without Trigger.
+unsigned BoxesKeptFromView(const PsfRecord& r);
+
 }  // namespace kelvt

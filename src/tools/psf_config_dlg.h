@@ -13,6 +13,9 @@
 
 class QAbstractButton;
 class QComboBox;
+class QGroupBox;
+class QHBoxLayout;
+class QVBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -63,7 +66,17 @@ class CPsfConfigDlg : public LoopDialog {
     ValueBox bit{};
   };
 
+  // One row per option button: what it is called and shows, the record
+  // field it stands for and the rule a click runs.
+  struct OptionRow;
+  static constexpr int kOptionCount = 16;
+  static const OptionRow kOptionRows[kOptionCount];
+
   void BuildControls();
+  QVBoxLayout* BuildLeftColumn();
+  QVBoxLayout* BuildRightColumn();
+  QGroupBox* BuildDiscreteOutputs();
+  QHBoxLayout* BuildLowerRow();
   // Tab follows the layout: group by group, left column, right column, then
   // the rows below.
   void SetTabOrder();
@@ -94,9 +107,8 @@ class CPsfConfigDlg : public LoopDialog {
   PsfRecord working;
   PsfRecord scratch;
   PsfChanges changes_;
+  // Held while a rule runs: a rule is not started from inside another.
   int in_rule = 0;
-  // A controller command is running: the link is not re-entrant.
-  bool busy_ = false;
 
   QComboBox* meas1_list_;
   QComboBox* meas2_list_;

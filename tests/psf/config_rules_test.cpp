@@ -798,3 +798,63 @@ TEST(RuleRobustness, OddTextsNeverOverflowFields) {
 
 }  // namespace
 }  // namespace kelvt
+
+namespace kelvt {
+namespace {
+
+TEST(ViewRules, EdgeSendsZeroBlanking) {
+  for (const bool edge : {false, true}) {
+    PsfRecord r;
+    r.SetDefaults();
+    SetField(r.blank1_low, "12");
+    SetField(r.blank2_high, "34");
+    r.edge = edge ? kSelected : kNotSelected;
+    ApplyEdgeBlanking(r);
+    EXPECT_STREQ(r.blank1_low, edge ? "0" : "12") << edge;
+    EXPECT_STREQ(r.blank2_high, edge ? "0" : "34") << edge;
+  }
+}
+
+TEST(ViewRules, BoxesKeptFromView) {
+  constexpr unsigned kOut2 = kBoxOut2LowThreshold | kBoxOut2HighThreshold |
+                             kBoxOut2LowHysteresis | kBoxOut2HighHysteresis | kBoxOut2Invert;
+  const struct {
+    const char* out2_mode;
+    bool trigger;
+    unsigned kept;
+  } cases[] = {
+      {"1", true, 0},          {"2", true, 0},
+      {"Disabled", true, kOut2}, {"2", false, kBoxTriggerValue},
+      {"Disabled", false, kOut2 | kBoxTriggerValue},
+  };
+  for (const auto& c : cases) {
+    PsfRecord r;
+    r.SetDefaults();
+    SetField(r.out2_mode, c.out2_mode);
+    r.trigger = c.trigger ? kSelected : kNotSelected;
+    EXPECT_EQ(BoxesKeptFromView(r), c.kept) << c.out2_mode << ' ' << c.trigger;
+  }
+}
+
+TEST(ViewRules, ValueBoxFieldIsTheBoxOwnField) {
+  PsfRecord r;
+  const struct {
+    ValueBox box;
+    char* field;
+    int size;
+  } cases[] = {
+      {kBoxBlank1Low, r.blank1_low, sizeof r.blank1_low},
+      {kBoxOut1ScanCount, r.out1_scan_count, sizeof r.out1_scan_count},
+      {kBoxOut2Invert, r.out2_invert, sizeof r.out2_invert},
+      {kBoxAnalog2ScanCount, r.analog2_scan_count, sizeof r.analog2_scan_count},
+      {kBoxTriggerValue, r.trigger_value, sizeof r.trigger_value},
+  };
+  for (const auto& c : cases) {
+    const BoxFieldRef ref = ValueBoxField(r, c.box);
+    EXPECT_EQ(ref.data, c.field) << c.box;
+    EXPECT_EQ(ref.size, c.size) << c.box;
+  }
+}
+
+}  // namespace
+}  // namespace kelvt
