@@ -88,6 +88,14 @@ void AddOptions(CLI::App& app, kelvt::sim::SimOptions& o) {
       ->type_name("N");
   app.add_flag("--corrupt", o.corrupt,
                "Garble every reply (one bit flipped in every byte)");
+  app.add_option("--garble-rate", o.garble_rate,
+                 "A noisy line: a share P (0..1) of the replies has one byte inverted at a "
+                 "random position")
+      ->type_name("P")
+      ->capture_default_str();
+  app.add_option("--seed", o.seed, "Seed for --garble-rate; the same seed garbles the same replies")
+      ->type_name("N")
+      ->capture_default_str();
   app.add_option("--vanish-after", o.vanish_after,
                  "Answer N requests, then close the terminal and exit when the next one comes, "
                  "like a pulled adapter")

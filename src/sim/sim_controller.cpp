@@ -10,6 +10,14 @@ namespace kelvt::sim {
 namespace {
 
 constexpr char kWake = static_cast<char>(0xF8);
+
+// Draws are compared as integers so a seed gives the same replies whatever
+// the standard library's distributions do.
+uint32_t GarbleThreshold(double rate) {
+  if (!(rate > 0)) return 0;
+  if (rate >= 1) return UINT32_MAX;
+  return static_cast<uint32_t>(rate * 4294967296.0);
+}
 constexpr char kEsc = 0x1B;
 constexpr char kFs = 0x1C;
 constexpr char kCr = 0x0D;
@@ -90,6 +98,8 @@ SimController::SimController(SimConfig config)
       silent_(config.silent),
       no_ack_(config.no_ack),
       corrupt_(config.corrupt),
+      garble_threshold_(GarbleThreshold(config.garble_rate)),
+      noise_(config.seed),
       stop_after_(config.stop_after),
       vanish_after_(config.vanish_after) {}
 
@@ -208,6 +218,13 @@ void SimController::Answer(std::vector<char> request, std::vector<char> reply, s
     // Flip a bit in every byte: framing bytes, letters and values all change.
     for (char& c : reply) c = static_cast<char>(c ^ 0x20);
     note += " (corrupted)";
+  }
+  if (garble_threshold_ != 0 && !reply.empty() &&
+      (garble_threshold_ == UINT32_MAX || noise_() < garble_threshold_)) {
+    // A noisy line: one byte of the reply arrives with every bit inverted.
+    const size_t at = noise_() % reply.size();
+    reply[at] = static_cast<char>(~reply[at]);
+    note += " (byte " + std::to_string(at) + " garbled)";
   }
   ++replies_;
   events.push_back({SimEvent::kReply, std::move(request), std::move(reply), std::move(note),

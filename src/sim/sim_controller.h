@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ struct SimConfig {
   bool silent = false;               // never answer
   bool no_ack = false;               // never acknowledge (nor take) a PSF
   bool corrupt = false;              // garble every reply
+  double garble_rate = 0;            // share of replies with one byte inverted, 0..1
+  uint32_t seed = 1;                 // picks those replies and bytes, repeatably
   int stop_after = -1;               // answer this many requests, then stay silent
   int vanish_after = -1;             // answer this many, vanish on the next
 };
@@ -123,6 +126,8 @@ class SimController {
   bool silent_;
   bool no_ack_;
   bool corrupt_;
+  uint32_t garble_threshold_;  // a draw below this garbles the reply
+  std::mt19937 noise_;
   int stop_after_;
   int vanish_after_;
 

@@ -153,6 +153,16 @@ bool BuildConfig(const SimOptions& options, SimConfig& config, std::string& erro
   config.silent = options.silent;
   config.no_ack = options.no_ack;
   config.corrupt = options.corrupt;
+  if (!(options.garble_rate >= 0 && options.garble_rate <= 1)) {
+    error = "garble rate must be 0..1";
+    return false;
+  }
+  if (options.seed < 0 || options.seed > 4294967295L) {
+    error = "seed must be 0..4294967295";
+    return false;
+  }
+  config.garble_rate = options.garble_rate;
+  config.seed = static_cast<uint32_t>(options.seed);
   config.stop_after = options.stop_after;
   config.vanish_after = options.vanish_after;
   return true;

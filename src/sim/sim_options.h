@@ -31,6 +31,8 @@ struct SimOptions {
   bool silent = false;
   bool no_ack = false;
   bool corrupt = false;
+  double garble_rate = 0;     // share of replies with one byte inverted
+  long seed = 1;              // for the garbled replies and bytes
   int stop_after = -1;
   int vanish_after = -1;
   bool verbose = false;

@@ -480,6 +480,40 @@ TEST(SimController, CorruptRepliesFailTheToolsChecks) {
   EXPECT_EQ(beams.Decode(scan.data(), static_cast<int>(scan.size())), 0);
 }
 
+// A noisy line: about the given share of replies differs from the clean one
+// in exactly one byte, inverted; the same seed garbles the same replies.
+std::vector<std::vector<char>> NoisyPsfReads(double rate, uint32_t seed, int n) {
+  SimConfig cfg = Config();
+  cfg.garble_rate = rate;
+  cfg.seed = seed;
+  Controller c(std::move(cfg));
+  std::vector<std::vector<char>> replies;
+  for (int i = 0; i < n; ++i) replies.push_back(c.Ask(Req('A', 'D')));
+  return replies;
+}
+
+TEST(SimController, GarbleRateInvertsOneByteInAShareOfReplies) {
+  const std::vector<char> clean = NoisyPsfReads(0, 1, 1)[0];
+  for (double rate : {0.0, 0.2, 1.0}) {
+    const auto replies = NoisyPsfReads(rate, 7, 500);
+    int garbled = 0;
+    for (const auto& r : replies) {
+      ASSERT_EQ(r.size(), clean.size());
+      int differ = 0;
+      for (size_t i = 0; i < r.size(); ++i) {
+        if (r[i] == clean[i]) continue;
+        ++differ;
+        EXPECT_EQ(static_cast<char>(~r[i]), clean[i]);
+      }
+      EXPECT_LE(differ, 1);
+      garbled += differ;
+    }
+    EXPECT_NEAR(garbled / 500.0, rate, 0.06) << rate;
+  }
+  EXPECT_EQ(NoisyPsfReads(0.2, 7, 50), NoisyPsfReads(0.2, 7, 50));
+  EXPECT_NE(NoisyPsfReads(0.2, 7, 50), NoisyPsfReads(0.2, 8, 50));
+}
+
 // ---------------------------------------------------------------- helpers
 
 struct TransferCase {

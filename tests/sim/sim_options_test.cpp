@@ -96,6 +96,11 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_EQ(c.stop_after, 3);
                    EXPECT_EQ(c.vanish_after, 5);
                  }},
+        GoodCase{"garble", [](SimOptions& o) { o.garble_rate = 0.2; o.seed = 7; },
+                 [](const SimConfig& c) {
+                   EXPECT_DOUBLE_EQ(c.garble_rate, 0.2);
+                   EXPECT_EQ(c.seed, 7u);
+                 }},
         GoodCase{"moving", [](SimOptions& o) { o.moving = 3; o.speed = 4; },
                  [](const SimConfig& c) { EXPECT_TRUE(c.beams.Moving()); }},
         GoodCase{"psf_file",
@@ -140,6 +145,8 @@ INSTANTIATE_TEST_SUITE_P(
     Options, BadOptionTest,
     ::testing::Values(
         BadCase{"baud", [](SimOptions& o) { o.baud = 14400; }, "9600, 19200 or 38400"},
+        BadCase{"garble_rate", [](SimOptions& o) { o.garble_rate = 1.5; }, "garble rate"},
+        BadCase{"seed", [](SimOptions& o) { o.seed = -1; }, "seed must be"},
         BadCase{"id_range", [](SimOptions& o) { o.id = "P"; }, "A..O"},
         BadCase{"id_length", [](SimOptions& o) { o.id = "AB"; }, "A..O"},
         BadCase{"mode", [](SimOptions& o) { o.meas2 = "XYZ"; }, "unknown measurement mode"},
