@@ -30,15 +30,31 @@ bool IsOperational(const DiagnosticRecord& d) {
   return BothBarsAnswer(d) && d.system_state == kOperational;
 }
 
+// Numbers for scripts; null where the controller sent a code it has no
+// meaning for (the text output shows it as "??" or "Invalid Error Code").
+int ChannelCount(char code) { return code == '8' ? 8 : code == 'G' ? 16 : -1; }
+
+int ErrorCodeNumber(char code) {
+  if (code >= '0' && code <= '9') return code - '0';
+  if (code >= 'A' && code <= 'I') return 10 + (code - 'A');
+  return -1;
+}
+
+void NumberOrNull(JsonWriter& json, int value) {
+  if (value >= 0) json.Number(value); else json.Null();
+}
+
 void WriteBoardsJson(JsonWriter& json, const BoardEntry* boards, int count, const char* type) {
   for (int i = 0; i < count && i < kMaxBoards; ++i) {
     const BoardEntry& b = boards[i];
     json.BeginObject()
         .Field("type", type)
         .Field("board", i + 1)
-        .Field("channels", DiagnosticRecord::ChannelCountText(b))
-        .Field("error_code", std::string_view(&b.error_code, 1))
-        .Field("error", DiagnosticRecord::ErrorCodeName(b.error_code))
+        .Key("channels");
+    NumberOrNull(json, ChannelCount(b.channel_code));
+    json.Key("error_code");
+    NumberOrNull(json, ErrorCodeNumber(b.error_code));
+    json.Field("error", DiagnosticRecord::ErrorCodeName(b.error_code))
         .EndObject();
   }
 }

@@ -67,7 +67,11 @@ class SetSource {
 
 void WriteFieldsJson(JsonWriter& json, const PsfRecord& record) {
   json.Key("fields").BeginObject();
-  for (const PsfField& field : DescribePsf(record)) json.Field(field.key, field.value);
+  // Counts, thresholds and the baud rate as numbers; named choices as text.
+  for (const PsfField& field : DescribePsf(record)) {
+    json.Key(field.key);
+    if (IsSmallNumber(field.value)) json.Number(std::stoll(field.value)); else json.String(field.value);
+  }
   json.EndObject();
 }
 

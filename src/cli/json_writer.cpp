@@ -1,6 +1,7 @@
 #include "cli/json_writer.h"
 
 #include <cstdio>
+#include <ctime>
 
 namespace kelvt::cli {
 
@@ -30,6 +31,28 @@ std::string JsonQuote(std::string_view text) {
   return quoted;
 }
 
+namespace {
+JsonClock g_clock = nullptr;
+}  // namespace
+
+void SetJsonClock(JsonClock clock) { g_clock = clock; }
+
+std::string JsonTime(std::chrono::system_clock::time_point when) {
+  using namespace std::chrono;
+  const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count();
+  const std::time_t seconds = static_cast<std::time_t>(ms / 1000 - (ms % 1000 < 0 ? 1 : 0));
+  const int millis = static_cast<int>(((ms % 1000) + 1000) % 1000);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  const long offset = local.tm_gmtoff / 60;
+  const long whole = offset < 0 ? -offset : offset;
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld",
+                local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                local.tm_min, local.tm_sec, millis, offset < 0 ? '-' : '+', whole / 60, whole % 60);
+  return text;
+}
+
 void JsonWriter::BeforeValue() {
   if (after_key_) {
     after_key_ = false;
@@ -42,9 +65,11 @@ void JsonWriter::BeforeValue() {
 }
 
 JsonWriter& JsonWriter::BeginObject() {
+  const bool top = has_member_.empty() && !after_key_;
   BeforeValue();
   out_ << '{';
   has_member_.push_back(false);
+  if (top) Field("time", JsonTime(g_clock ? g_clock() : std::chrono::system_clock::now()));
   return *this;
 }
 

@@ -4,6 +4,7 @@
 // every byte outside printable ASCII is written as a \u00XX escape: the
 // output is always valid JSON (and pure ASCII) whatever arrived.
 
+#include <chrono>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -15,6 +16,16 @@ namespace kelvt::cli {
 // The JSON string literal of `text`, quotes included.
 std::string JsonQuote(std::string_view text);
 
+// Where each line's "time" comes from; tests pin it. nullptr: the system clock.
+using JsonClock = std::chrono::system_clock::time_point (*)();
+void SetJsonClock(JsonClock clock);
+
+// `when` as ISO 8601 local time with milliseconds and offset,
+// e.g. 2026-12-07T18:45:12.345+01:00.
+std::string JsonTime(std::chrono::system_clock::time_point when);
+
+// Every top-level object starts with a "time" member, so each line of a
+// stream says when it was written.
 class JsonWriter {
  public:
   explicit JsonWriter(std::ostream& out) : out_(out) {}

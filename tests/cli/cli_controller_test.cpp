@@ -4,6 +4,7 @@
 
 #include "cli/device_report.h"
 #include "cli/exit_codes.h"
+#include "json_lines.h"
 #include "cli_harness.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
@@ -12,6 +13,7 @@ namespace kelvt::cli {
 namespace {
 
 using test_support::CliHarness;
+using test_support::WithoutTime;
 using kelvt::test::ScriptedController;
 
 class CliControllerTest : public CliHarness {
@@ -28,7 +30,7 @@ class CliControllerTest : public CliHarness {
 
 TEST_F(CliControllerTest, DiagShowsStateBoardsPartNumberAndDateCode) {
   ASSERT_EQ(Run({"diag"}), kExitOk) << err.str();
-  EXPECT_EQ(out.str(),
+  EXPECT_EQ(WithoutTime(out.str()),
             "System State:               Operational\n"
             "Number Of Emitter Boards:   1\n"
             "Number Of Receiver Boards:  1\n"
@@ -45,19 +47,19 @@ TEST_F(CliControllerTest, DiagShowsStateBoardsPartNumberAndDateCode) {
 
 TEST_F(CliControllerTest, DiagJson) {
   ASSERT_EQ(Run({"--json", "diag"}), kExitOk) << err.str();
-  EXPECT_EQ(out.str(),
+  EXPECT_EQ(WithoutTime(out.str()),
             "{\"system_state\":\"Operational\",\"operational\":true,\"emitter_count\":1,"
             "\"receiver_count\":1,\"total_channels\":32,\"boards\":["
-            "{\"type\":\"E\",\"board\":1,\"channels\":\"16\",\"error_code\":\"0\","
+            "{\"type\":\"E\",\"board\":1,\"channels\":16,\"error_code\":0,"
             "\"error\":\"0 No Errors\"},"
-            "{\"type\":\"R\",\"board\":1,\"channels\":\"16\",\"error_code\":\"0\","
+            "{\"type\":\"R\",\"board\":1,\"channels\":16,\"error_code\":0,"
             "\"error\":\"0 No Errors\"}],"
             "\"part_number\":\"123456\",\"date_code\":\"0124\"}\n");
 }
 
 TEST_F(CliControllerTest, GlobalOptionsAlsoAfterTheSubcommand) {
   ASSERT_EQ(Run({"diag", "--json", "--port", "COM4"}), kExitOk) << err.str();
-  EXPECT_EQ(out.str().front(), '{');
+  EXPECT_EQ(WithoutTime(out.str()).front(), '{');
   ASSERT_EQ(targets.size(), 1u);
   EXPECT_EQ(targets[0].port_number, 3);
   EXPECT_EQ(targets[0].device_path, "/dev/ttyS3");
@@ -67,8 +69,8 @@ TEST_F(CliControllerTest, DiagCheckRefusesAControllerWithBoardErrors) {
   controller.diagnostics =
       ScriptedController::DiagnosticsReply('A', {{'E', '1', '8', '0'}, {'R', '1', '8', '3'}});
   EXPECT_EQ(Run({"diag"}), kExitOk);
-  EXPECT_NE(out.str().find("System State:               Reciever Error"), std::string::npos);
-  EXPECT_NE(out.str().find("    1  8             R     3 Channel 3\n"), std::string::npos)
+  EXPECT_NE(WithoutTime(out.str()).find("System State:               Reciever Error"), std::string::npos);
+  EXPECT_NE(WithoutTime(out.str()).find("    1  8             R     3 Channel 3\n"), std::string::npos)
       << out.str();
   EXPECT_EQ(Run({"diag", "--check"}), kExitRefused);
   EXPECT_NE(err.str().find("not operational: Reciever Error"), std::string::npos) << err.str();
@@ -77,12 +79,12 @@ TEST_F(CliControllerTest, DiagCheckRefusesAControllerWithBoardErrors) {
 TEST_F(CliControllerTest, DiagWithoutReceiverBoardsSaysTheSensorDoesNotRespond) {
   controller.diagnostics = ScriptedController::DiagnosticsReply('A', {{'E', '1', '8', '0'}});
   ASSERT_EQ(Run({"diag"}), kExitOk);
-  EXPECT_NE(out.str().find("System State:               Sensor Not Responding\n"),
+  EXPECT_NE(WithoutTime(out.str()).find("System State:               Sensor Not Responding\n"),
             std::string::npos);
-  EXPECT_NE(out.str().find("Number Of Receiver Boards:  No Response From Receiver\n"),
+  EXPECT_NE(WithoutTime(out.str()).find("Number Of Receiver Boards:  No Response From Receiver\n"),
             std::string::npos);
   ASSERT_EQ(Run({"--json", "diag", "--check"}), kExitRefused);
-  EXPECT_NE(out.str().find("\"system_state\":\"Sensor Not Responding\",\"operational\":false"),
+  EXPECT_NE(WithoutTime(out.str()).find("\"system_state\":\"Sensor Not Responding\",\"operational\":false"),
             std::string::npos)
       << out.str();
 }
@@ -91,10 +93,10 @@ TEST_F(CliControllerTest, UnprintablePartNumberBytesAreEscapedInText) {
   controller.diagnostics = ScriptedController::DiagnosticsReply(
       'A', {{'E', '1', '8', '0'}, {'R', '1', '8', '0'}}, "\x01\x01\x01\x01\x01\x01", "12\x1b" "4");
   ASSERT_EQ(Run({"diag"}), kExitOk);
-  EXPECT_NE(out.str().find("Part Number:  \\x01\\x01\\x01\\x01\\x01\\x01\n"), std::string::npos);
-  EXPECT_NE(out.str().find("Date Code:    12\\x1B4\n"), std::string::npos);
+  EXPECT_NE(WithoutTime(out.str()).find("Part Number:  \\x01\\x01\\x01\\x01\\x01\\x01\n"), std::string::npos);
+  EXPECT_NE(WithoutTime(out.str()).find("Date Code:    12\\x1B4\n"), std::string::npos);
   ASSERT_EQ(Run({"--json", "diag"}), kExitOk);
-  EXPECT_NE(out.str().find("\"date_code\":\"12\\u001b4\""), std::string::npos) << out.str();
+  EXPECT_NE(WithoutTime(out.str()).find("\"date_code\":\"12\\u001b4\""), std::string::npos) << WithoutTime(out.str());
 }
 
 struct FailureCase {
@@ -162,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CliControllerTest, PsfGetWritesAFileTheEditorCanLoad) {
   const std::string path = Path("controller.PSF");
   ASSERT_EQ(Run({"psf", "get", path}), kExitOk) << err.str();
-  EXPECT_EQ(out.str(), "PSF written to " + path + "\n");
+  EXPECT_EQ(WithoutTime(out.str()), "PSF written to " + path + "\n");
   PsfRecord read;
   ASSERT_EQ(ReadPsfFile(read, path.c_str()), 1);
   PsfRecord held;
@@ -185,9 +187,9 @@ TEST_F(CliControllerTest, PsfGetWithoutFileShowsEveryField) {
 TEST_F(CliControllerTest, PsfShowJsonNamesEveryField) {
   const std::string path = WriteSet("lbm.PSF", "LBM");
   ASSERT_EQ(Run({"--json", "psf", "show", path}), kExitOk) << err.str();
-  const std::string json = out.str();
+  const std::string json = WithoutTime(out.str());
   EXPECT_EQ(json.rfind("{\"source\":\"" + path + "\",\"fields\":{\"controller_id\":\"A\","
-                       "\"scanning_method\":\"Straight\",\"skip_count\":\"1\","
+                       "\"scanning_method\":\"Straight\",\"skip_count\":1,"
                        "\"meas1_mode\":\"LBM\",",
                        0),
             0u)
@@ -198,14 +200,14 @@ TEST_F(CliControllerTest, PsfShowJsonNamesEveryField) {
 
 TEST_F(CliControllerTest, PsfShowControllerReadsIt) {
   ASSERT_EQ(Run({"--json", "psf", "show", "controller"}), kExitOk) << err.str();
-  EXPECT_EQ(out.str().rfind("{\"source\":\"controller\",\"fields\":{", 0), 0u);
+  EXPECT_EQ(WithoutTime(out.str()).rfind("{\"source\":\"controller\",\"fields\":{", 0), 0u);
   EXPECT_EQ(controller.psf_reads, 1);
 }
 
 TEST_F(CliControllerTest, PsfSendPutsTheFileIntoTheController) {
   const std::string path = WriteSet("lbb.PSF", "LBB");
   ASSERT_EQ(Run({"psf", "send", path}), kExitOk) << err.str();
-  EXPECT_EQ(out.str(), "PSF Accepted\n");
+  EXPECT_EQ(WithoutTime(out.str()), "PSF Accepted\n");
   EXPECT_EQ(controller.psf_writes, 1);
   EXPECT_EQ(controller.psf[3], 'C');  // LBB
   PsfRecord held;
@@ -216,7 +218,7 @@ TEST_F(CliControllerTest, PsfSendPutsTheFileIntoTheController) {
 TEST_F(CliControllerTest, PsfSendJson) {
   const std::string path = WriteSet("lbb.PSF", "LBB");
   ASSERT_EQ(Run({"psf", "send", path, "--json"}), kExitOk) << err.str();
-  EXPECT_EQ(out.str(), "{\"file\":\"" + path + "\",\"accepted\":true}\n");
+  EXPECT_EQ(WithoutTime(out.str()), "{\"file\":\"" + path + "\",\"accepted\":true}\n");
 }
 
 TEST_F(CliControllerTest, PsfSendToAControllerThatRefuses) {
@@ -249,25 +251,25 @@ TEST_F(CliControllerTest, PsfGetThenSendRoundTrip) {
   ASSERT_EQ(Run({"psf", "get", path}), kExitOk);
   ASSERT_EQ(Run({"psf", "send", path}), kExitOk) << err.str();
   ASSERT_EQ(Run({"psf", "diff", path, "controller"}), kExitOk) << err.str();
-  EXPECT_EQ(out.str(), "The sets are identical.\n");
+  EXPECT_EQ(WithoutTime(out.str()), "The sets are identical.\n");
 }
 
 TEST_F(CliControllerTest, PsfDiffListsTheFieldsThatDiffer) {
   const std::string a = WriteSet("a.PSF", "FBB");
   const std::string b = WriteSet("b.PSF", "TBM");
   ASSERT_EQ(Run({"psf", "diff", a, b}), kExitDifferent) << err.str();
-  EXPECT_NE(out.str().find("Measurement Mode #1                         FBB"), std::string::npos)
+  EXPECT_NE(WithoutTime(out.str()).find("Measurement Mode #1                         FBB"), std::string::npos)
       << out.str();
   const std::string text = out.str();
   EXPECT_NE(text.find("TBM\n"), std::string::npos);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);  // header and one field
 
   ASSERT_EQ(Run({"--json", "psf", "diff", a, b}), kExitDifferent);
-  EXPECT_EQ(out.str(), "{\"a\":\"" + a + "\",\"b\":\"" + b +
+  EXPECT_EQ(WithoutTime(out.str()), "{\"a\":\"" + a + "\",\"b\":\"" + b +
                            "\",\"identical\":false,\"differences\":[{\"key\":\"meas1_mode\","
                            "\"label\":\"Measurement Mode #1\",\"a\":\"FBB\",\"b\":\"TBM\"}]}\n");
   ASSERT_EQ(Run({"--json", "psf", "diff", a, "controller"}), kExitOk) << err.str();
-  EXPECT_NE(out.str().find("\"identical\":true,\"differences\":[]"), std::string::npos);
+  EXPECT_NE(WithoutTime(out.str()).find("\"identical\":true,\"differences\":[]"), std::string::npos);
 }
 
 TEST_F(CliControllerTest, PortsListsTheTwentyFourPortsWithTheirDevices) {
@@ -281,13 +283,13 @@ TEST_F(CliControllerTest, PortsListsTheTwentyFourPortsWithTheirDevices) {
       << text;
   EXPECT_NE(text.find("COM24   /dev/ttyS23"), std::string::npos);
   ASSERT_EQ(Run({"--json", "ports"}), kExitOk);
-  EXPECT_NE(out.str().find("{\"port\":\"COM3\",\"number\":3,\"device\":\"/dev/null\","
+  EXPECT_NE(WithoutTime(out.str()).find("{\"port\":\"COM3\",\"number\":3,\"device\":\"/dev/null\","
                            "\"from_settings\":true,\"exists\":true,\"accessible\":true,"
                            "\"selected\":true}"),
             std::string::npos)
       << out.str();
   EXPECT_EQ(Run({"--port", "COM1", "--json", "ports"}), kExitOk);
-  EXPECT_NE(out.str().find("\"number\":1,\"device\":\"/dev/ttyS0\",\"from_settings\":false,"),
+  EXPECT_NE(WithoutTime(out.str()).find("\"number\":1,\"device\":\"/dev/ttyS0\",\"from_settings\":false,"),
             std::string::npos);
   EXPECT_TRUE(targets.empty());  // listing opens nothing
 }
@@ -307,7 +309,7 @@ TEST_F(CliControllerTest, PortsListsTheDevicesFoundWithTheirMappings) {
   settings.Parse("[Devices]\nCOM3=/dev/serial/by-id/usb-FTDI_X-if00\nCOM4=/dev/kelvt-gone\n");
   ctx.SetSettings(settings);
   ASSERT_EQ(Run({"ports"}), kExitOk) << err.str();
-  EXPECT_NE(out.str().find("ttyUSB0 /dev/serial/by-id/usb-FTDI_X-if00  COM3    A6X               FTDI FT232R\n"),
+  EXPECT_NE(WithoutTime(out.str()).find("ttyUSB0 /dev/serial/by-id/usb-FTDI_X-if00  COM3    A6X               FTDI FT232R\n"),
             std::string::npos)
       << out.str();
   const size_t absent = out.str().find("absent  /dev/kelvt-gone");
@@ -316,12 +318,12 @@ TEST_F(CliControllerTest, PortsListsTheDevicesFoundWithTheirMappings) {
   EXPECT_NE(line.find("  COM4  "), std::string::npos) << line;
   EXPECT_NE(line.find("  not plugged in"), std::string::npos) << line;
   ASSERT_EQ(Run({"--json", "ports"}), kExitOk);
-  EXPECT_NE(out.str().find("\"devices\":[{\"path\":\"/dev/serial/by-id/usb-FTDI_X-if00\",\"by_id\":"
+  EXPECT_NE(WithoutTime(out.str()).find("\"devices\":[{\"path\":\"/dev/serial/by-id/usb-FTDI_X-if00\",\"by_id\":"
                            "\"/dev/serial/by-id/usb-FTDI_X-if00\",\"port\":\"COM3\",\"kernel_name\":"
                            "\"ttyUSB0\",\"driver\":\"ftdi_sio\",\"vendor_id\":\"0403\""),
             std::string::npos)
       << out.str();
-  EXPECT_NE(out.str().find("\"path\":\"/dev/kelvt-gone\",\"by_id\":null,\"port\":\"COM4\""),
+  EXPECT_NE(WithoutTime(out.str()).find("\"path\":\"/dev/kelvt-gone\",\"by_id\":null,\"port\":\"COM4\""),
             std::string::npos);
   SetDeviceSource(nullptr);
 }
@@ -345,17 +347,17 @@ TEST_F(CliControllerTest, VerboseLogsTheFramesOnStandardError) {
   EXPECT_NE(log.find("-> F8"), std::string::npos);
   EXPECT_NE(log.find("-> 1B 41 44 0D"), std::string::npos);
   EXPECT_NE(log.find("<- 1C 41 45"), std::string::npos) << log;
-  EXPECT_EQ(out.str().find(" ms "), std::string::npos);  // the log stays off standard output
+  EXPECT_EQ(WithoutTime(out.str()).find(" ms "), std::string::npos);  // the log stays off standard output
 }
 
 TEST_F(CliControllerTest, HelpAndVersionSucceed) {
   EXPECT_EQ(Run({"--help"}), kExitOk);
-  EXPECT_NE(out.str().find("Exit status:"), std::string::npos);
-  EXPECT_NE(out.str().find("130  interrupted"), std::string::npos);
+  EXPECT_NE(WithoutTime(out.str()).find("Exit status:"), std::string::npos);
+  EXPECT_NE(WithoutTime(out.str()).find("130  interrupted"), std::string::npos);
   EXPECT_EQ(Run({"psf", "send", "--help"}), kExitOk);
-  EXPECT_NE(out.str().find("FILE"), std::string::npos);
+  EXPECT_NE(WithoutTime(out.str()).find("FILE"), std::string::npos);
   EXPECT_EQ(Run({"--version"}), kExitOk);
-  EXPECT_EQ(out.str().rfind("kelvt-cli ", 0), 0u);
+  EXPECT_EQ(WithoutTime(out.str()).rfind("kelvt-cli ", 0), 0u);
   EXPECT_TRUE(targets.empty());
 }
 

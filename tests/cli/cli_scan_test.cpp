@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "cli/exit_codes.h"
+#include "json_lines.h"
 #include "cli_harness.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
@@ -13,6 +14,7 @@ namespace kelvt::cli {
 namespace {
 
 using test_support::CliHarness;
+using test_support::WithoutTime;
 using kelvt::test::ScriptedController;
 
 class CliBeamsTest : public CliHarness {};
@@ -35,7 +37,7 @@ TEST_F(CliBeamsTest, CountedScansAllShowAndTheSetGoesBack) {
     block.replace(5, 1, std::to_string(i));
     expected += block;
   }
-  EXPECT_EQ(out.str(), expected);
+  EXPECT_EQ(WithoutTime(out.str()), expected);
   EXPECT_EQ(controller.scans, 3);
   EXPECT_EQ(controller.psf_writes, 2);  // the alignment set, then the controller's own
   EXPECT_TRUE(ControllerHoldsItsOwnSet());
@@ -56,20 +58,20 @@ TEST_F(CliBeamsTest, TheAlignmentSetIsWhatTheControllerScansWith) {
 
 TEST_F(CliBeamsTest, FilterBothListsEveryRun) {
   ASSERT_EQ(Run({"beams", "--filter", "both"}), kExitOk) << err.str();
-  EXPECT_NE(out.str().find("Channel        Status\n"
+  EXPECT_NE(WithoutTime(out.str()).find("Channel        Status\n"
                            "1 - 3          Made\n"
                            "4 - 6          Broken\n"
                            "7 - 16         Made\n"),
             std::string::npos)
       << out.str();
   ASSERT_EQ(Run({"beams", "-f", "made"}), kExitOk);
-  EXPECT_EQ(out.str().find("Broken\n"), std::string::npos) << out.str();
+  EXPECT_EQ(WithoutTime(out.str()).find("Broken\n"), std::string::npos) << WithoutTime(out.str());
   EXPECT_EQ(Run({"beams", "--filter", "some"}), kExitUsage);
 }
 
 TEST_F(CliBeamsTest, Json) {
   ASSERT_EQ(Run({"--json", "beams", "--filter", "both"}), kExitOk) << err.str();
-  EXPECT_EQ(out.str(),
+  EXPECT_EQ(WithoutTime(out.str()),
             "{\"scan\":1,\"beams\":16,\"broken\":{\"count\":3,\"first\":4,\"last\":6},"
             "\"made\":{\"count\":13,\"first\":1,\"last\":16},\"filter\":\"both\",\"ranges\":["
             "{\"channels\":\"1 - 3\",\"first\":1,\"last\":3,\"state\":\"Made\"},"
@@ -80,14 +82,14 @@ TEST_F(CliBeamsTest, Json) {
 TEST_F(CliBeamsTest, NoBrokenBeamLeavesFirstAndLastEmpty) {
   controller.scan_payload = ScriptedController::BeamPayload(16, {});
   ASSERT_EQ(Run({"beams"}), kExitOk);
-  EXPECT_NE(out.str().find("Total          0      16\n"
+  EXPECT_NE(WithoutTime(out.str()).find("Total          0      16\n"
                            "First                  1\n"
                            "Last                  16\n"),
             std::string::npos)
       << out.str();
-  EXPECT_NE(out.str().find("(none broken)\n"), std::string::npos);
+  EXPECT_NE(WithoutTime(out.str()).find("(none broken)\n"), std::string::npos);
   ASSERT_EQ(Run({"--json", "beams"}), kExitOk);
-  EXPECT_NE(out.str().find("\"broken\":{\"count\":0,\"first\":null,\"last\":null}"),
+  EXPECT_NE(WithoutTime(out.str()).find("\"broken\":{\"count\":0,\"first\":null,\"last\":null}"),
             std::string::npos);
 }
 
@@ -102,7 +104,7 @@ TEST_F(CliBeamsTest, WatchShowsChangesOnlyAndEndsCleanlyOnCtrlC) {
     return false;
   };
   ASSERT_EQ(Run({"--json", "beams", "--watch"}), kExitOk) << err.str();
-  const std::string text = out.str();
+  const std::string text = WithoutTime(out.str());
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
   EXPECT_EQ(text.find("{\"scan\":1,"), 0u);
   EXPECT_NE(text.find("\n{\"scan\":4,"), std::string::npos) << text;
@@ -229,7 +231,7 @@ TEST_F(CliMeasureTest, ShowsLowHighAndPresentAndRestores) {
     return false;
   };
   ASSERT_EQ(Run({"measure", path, "--count", "3"}), kExitOk) << err.str();
-  EXPECT_NE(out.str().find("Scan 3\n"
+  EXPECT_NE(WithoutTime(out.str()).find("Scan 3\n"
                            "Measurement       Low      High   Present\n"
                            "FBB                 3         7         7\n"
                            "None\n"),
@@ -249,7 +251,7 @@ TEST_F(CliMeasureTest, TheTrialSetRunsInHostModeWithBinaryValues) {
   EXPECT_EQ(during[4], 'C');   // LBB
   EXPECT_EQ(during[6], 'c');   // Host Mode, whatever the file says
   EXPECT_EQ(during[64], 'c');  // binary
-  EXPECT_EQ(out.str(),
+  EXPECT_EQ(WithoutTime(out.str()),
             "{\"scan\":1,\"measurements\":[{\"measurement\":1,\"label\":\"VHS\",\"enabled\":false},"
             "{\"measurement\":2,\"label\":\"LBB\",\"enabled\":true,\"low\":300,\"high\":300,"
             "\"present\":300}]}\n");

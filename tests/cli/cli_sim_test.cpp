@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "cli/exit_codes.h"
+#include "json_lines.h"
 #include "cli_process.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
@@ -19,6 +20,7 @@ namespace kelvt::cli {
 namespace {
 
 using test_support::CliProcess;
+using test_support::WithoutTime;
 
 struct Result {
   int status;
@@ -70,7 +72,7 @@ class CliSimTest : public ::testing::Test {
   // The controller holds the set of `file` (compared field by field).
   void ExpectControllerHolds(const std::string& file) {
     const Result diff = Cli({"psf", "diff", file, "controller"});
-    EXPECT_EQ(diff.status, kExitOk) << diff.out << diff.err;
+    EXPECT_EQ(diff.status, kExitOk) << WithoutTime(diff.out) << diff.err;
   }
 
   std::string dir_;
@@ -81,7 +83,7 @@ TEST_F(CliSimTest, DiagTextAndJson) {
   StartSim({"--boards", "EG,R8:3", "--part-number", "654321", "--date-code", "2649"});
   const Result text = Cli({"diag"});
   ASSERT_EQ(text.status, kExitOk) << text.err;
-  EXPECT_EQ(text.out,
+  EXPECT_EQ(WithoutTime(text.out),
             "System State:               Reciever Error\n"
             "Number Of Emitter Boards:   1\n"
             "Number Of Receiver Boards:  1\n"
@@ -94,12 +96,12 @@ TEST_F(CliSimTest, DiagTextAndJson) {
             "Date Code:    2649\n");
   const Result json = Cli({"diag", "--json", "--check"});
   EXPECT_EQ(json.status, kExitRefused);
-  EXPECT_EQ(json.out,
+  EXPECT_EQ(WithoutTime(json.out),
             "{\"system_state\":\"Reciever Error\",\"operational\":false,\"emitter_count\":1,"
             "\"receiver_count\":1,\"total_channels\":24,\"boards\":["
-            "{\"type\":\"E\",\"board\":1,\"channels\":\"16\",\"error_code\":\"0\","
+            "{\"type\":\"E\",\"board\":1,\"channels\":16,\"error_code\":0,"
             "\"error\":\"0 No Errors\"},"
-            "{\"type\":\"R\",\"board\":1,\"channels\":\"8\",\"error_code\":\"3\","
+            "{\"type\":\"R\",\"board\":1,\"channels\":8,\"error_code\":3,"
             "\"error\":\"3 Channel 3\"}],\"part_number\":\"654321\",\"date_code\":\"2649\"}\n");
   EXPECT_NE(json.err.find("not operational"), std::string::npos) << json.err;
 }
@@ -109,28 +111,28 @@ TEST_F(CliSimTest, PsfGetSendDiffAndShow) {
   const std::string saved = Path("saved.PSF");
   const Result get = Cli({"-v", "psf", "get", saved});
   ASSERT_EQ(get.status, kExitOk) << get.err;
-  EXPECT_EQ(get.out, "PSF written to " + saved + "\n");
+  EXPECT_EQ(WithoutTime(get.out), "PSF written to " + saved + "\n");
   EXPECT_NE(get.err.find("-> F8"), std::string::npos) << get.err;  // the frame log
   EXPECT_NE(get.err.find("<- 1C 41 45"), std::string::npos) << get.err;
 
   const Result show = Cli({"psf", "show", saved});
   ASSERT_EQ(show.status, kExitOk) << show.err;
-  EXPECT_NE(show.out.find("Measurement Mode #1                         LBB\n"
+  EXPECT_NE(WithoutTime(show.out).find("Measurement Mode #1                         LBB\n"
                           "Measurement Mode #2                         TBM\n"),
             std::string::npos)
       << show.out;
   const Result show_json = Cli({"--json", "psf", "show", saved});
-  EXPECT_NE(show_json.out.find("\"meas1_mode\":\"LBB\",\"meas2_mode\":\"TBM\""),
+  EXPECT_NE(WithoutTime(show_json.out).find("\"meas1_mode\":\"LBB\",\"meas2_mode\":\"TBM\""),
             std::string::npos)
       << show_json.out;
 
   const std::string other = WriteSet("other.PSF", "FBM", "None");
   const Result send = Cli({"psf", "send", other});
   ASSERT_EQ(send.status, kExitOk) << send.err;
-  EXPECT_EQ(send.out, "PSF Accepted\n");
+  EXPECT_EQ(WithoutTime(send.out), "PSF Accepted\n");
   const Result differs = Cli({"--json", "psf", "diff", saved, "controller"});
   EXPECT_EQ(differs.status, kExitDifferent);
-  EXPECT_NE(differs.out.find("{\"key\":\"meas1_mode\",\"label\":\"Measurement Mode #1\","
+  EXPECT_NE(WithoutTime(differs.out).find("{\"key\":\"meas1_mode\",\"label\":\"Measurement Mode #1\","
                              "\"a\":\"LBB\",\"b\":\"FBM\"}"),
             std::string::npos)
       << differs.out;
@@ -139,7 +141,7 @@ TEST_F(CliSimTest, PsfGetSendDiffAndShow) {
   ASSERT_EQ(Cli({"psf", "send", saved}).status, kExitOk);
   ExpectControllerHolds(saved);
   const Result send_json = Cli({"--json", "psf", "send", saved});
-  EXPECT_EQ(send_json.out, "{\"file\":\"" + saved + "\",\"accepted\":true}\n");
+  EXPECT_EQ(WithoutTime(send_json.out), "{\"file\":\"" + saved + "\",\"accepted\":true}\n");
 }
 
 constexpr char kScanBlock[] =
@@ -158,7 +160,7 @@ TEST_F(CliSimTest, BeamsCountThreeThenTheControllersOwnSet) {
   ASSERT_EQ(Cli({"psf", "get", before}).status, kExitOk);
   const Result beams = Cli({"beams", "--count", "3"});
   ASSERT_EQ(beams.status, kExitOk) << beams.err;
-  EXPECT_EQ(beams.out, std::string("Scan 1 ") + kScanBlock + "Scan 2 " + kScanBlock + "Scan 3 " +
+  EXPECT_EQ(WithoutTime(beams.out), std::string("Scan 1 ") + kScanBlock + "Scan 2 " + kScanBlock + "Scan 3 " +
                            kScanBlock);
   ExpectControllerHolds(before);
 }
@@ -171,7 +173,7 @@ TEST_F(CliSimTest, BeamsWatchStopsOnCtrlCAndRestores) {
   ASSERT_TRUE(watch->WaitForOutput("\n", 15000)) << watch->err();
   watch->Signal(SIGINT);
   EXPECT_EQ(watch->Finish(15000), kExitOk) << watch->err();
-  EXPECT_EQ(watch->out(),
+  EXPECT_EQ(WithoutTime(watch->out()),
             "{\"scan\":1,\"beams\":32,\"broken\":{\"count\":3,\"first\":4,\"last\":6},"
             "\"made\":{\"count\":29,\"first\":1,\"last\":32},\"filter\":\"broken\",\"ranges\":["
             "{\"channels\":\"4 - 6\",\"first\":4,\"last\":6,\"state\":\"Broken\"}]}\n");
@@ -201,10 +203,10 @@ TEST_F(CliSimTest, MeasureTrialRun) {
       "\"measurements\":[{\"measurement\":1,\"label\":\"FBB\",\"enabled\":true,\"low\":4,"
       "\"high\":4,\"present\":4},{\"measurement\":2,\"label\":\"TBB\",\"enabled\":true,"
       "\"low\":3,\"high\":3,\"present\":3}]}\n";
-  EXPECT_EQ(json.out, "{\"scan\":1," + line + "{\"scan\":2," + line);
+  EXPECT_EQ(WithoutTime(json.out), "{\"scan\":1," + line + "{\"scan\":2," + line);
   const Result text = Cli({"measure", trial});
   ASSERT_EQ(text.status, kExitOk) << text.err;
-  EXPECT_EQ(text.out,
+  EXPECT_EQ(WithoutTime(text.out),
             "Scan 1\n"
             "Measurement       Low      High   Present\n"
             "FBB                 4         4         4\n"
@@ -217,14 +219,14 @@ TEST_F(CliSimTest, NullSpanGetAndSet) {
   StartSim({"--null-span", "100,3000,200,4000"});
   const Result get = Cli({"nullspan", "get"});
   ASSERT_EQ(get.status, kExitOk) << get.err;
-  EXPECT_EQ(get.out,
+  EXPECT_EQ(WithoutTime(get.out),
             "Analog Output#1  Null 100  Span 3000\n"
             "Analog Output#2  Null 200  Span 4000\n");
   const Result set = Cli({"nullspan", "set", "50", "1500", "0", "4095", "--update", "span"});
   ASSERT_EQ(set.status, kExitOk) << set.err;
   EXPECT_NE(set.err.find("Span 1 1500 is outside 2000-4095; 2000 is sent"), std::string::npos);
   const Result after = Cli({"--json", "nullspan", "get"});
-  EXPECT_EQ(after.out,
+  EXPECT_EQ(WithoutTime(after.out),
             "{\"values\":{\"null1\":50,\"span1\":2000,\"null2\":0,\"span2\":4095}}\n");
 }
 
@@ -234,12 +236,12 @@ TEST_F(CliSimTest, StampThroughAPortMappedInTheSettingsFile) {
   const Result stamp =
       CliWithout({"--port", "COM5", "stamp", "--part", "777777", "--date-code", "2610"});
   ASSERT_EQ(stamp.status, kExitOk) << stamp.err;
-  EXPECT_EQ(stamp.out, "Part Number and Date Code Set.\nPart Number:  777777\nDate Code:    2610\n");
+  EXPECT_EQ(WithoutTime(stamp.out), "Part Number and Date Code Set.\nPart Number:  777777\nDate Code:    2610\n");
   const Result diag = CliWithout({"--port", "COM5", "--json", "diag"});
-  EXPECT_NE(diag.out.find("\"part_number\":\"777777\",\"date_code\":\"2610\""), std::string::npos)
+  EXPECT_NE(WithoutTime(diag.out).find("\"part_number\":\"777777\",\"date_code\":\"2610\""), std::string::npos)
       << diag.out << diag.err;
   const Result ports = CliWithout({"--port", "COM5", "ports"});
-  EXPECT_NE(ports.out.find("COM5  * " + sim_->path()), std::string::npos) << ports.out;
+  EXPECT_NE(WithoutTime(ports.out).find("COM5  * " + sim_->path()), std::string::npos) << WithoutTime(ports.out);
 }
 
 TEST_F(CliSimTest, ErrorStatuses) {

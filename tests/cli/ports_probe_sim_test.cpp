@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "cli/exit_codes.h"
+#include "json_lines.h"
 #include "cli_process.h"
 #include "support/sim_process.h"
 
@@ -17,6 +18,7 @@ namespace kelvt::cli {
 namespace {
 
 using test_support::CliProcess;
+using test_support::WithoutTime;
 
 class PortsProbeSimTest : public ::testing::Test {
  protected:
@@ -49,7 +51,7 @@ TEST_F(PortsProbeSimTest, FindsEachControllerWithItsRateAndLetter) {
   CliProcess json(KELVT_CLI_PATH, {"ports", "--probe", "--json"}, dir_);
   EXPECT_EQ(json.Finish(30000), kExitOk) << json.err();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
-  const std::string out = json.out();
+  const std::string out = WithoutTime(json.out());
   const auto line_of = [&](const std::string& path) {
     const size_t at = out.find("{\"path\":\"" + path + "\"");
     return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
