@@ -8,7 +8,9 @@
 #include "cli/exit_codes.h"
 #include "ops/confirmed_read.h"
 #include "cli/json_writer.h"
-#include "cli/psf_fields.h"
+#include "ops/psf_fields.h"
+#include "ops/psf_report.h"
+#include "ops/scan_csv.h"
 #include "psf/psf_file.h"
 #include "psf/psf_image.h"
 #include "psf/psf_record.h"
@@ -25,6 +27,7 @@ struct PsfArgs {
   std::string file;
   std::string a;
   std::string b;
+  bool html = false;
 };
 
 // Where sets come from: files, or the controller (one link, opened on first use).
@@ -58,9 +61,21 @@ class SetSource {
       return kExitNoAnswer;
     }
     record.Decode(image.Data());
+    image_ = image;
+    char time[kIsoTimeSize];
+    FormatIsoTime(NowWallTime(), time, sizeof time);
+    read_at_ = time;
     return kExitOk;
   }
 
+ public:
+  // Part number and date code of the last set read from the controller.
+  const PsfImage& LastImage() const { return image_; }
+  const std::string& ReadAt() const { return read_at_; }
+
+ private:
+  PsfImage image_;
+  std::string read_at_;
   CliContext& ctx_;
   std::unique_ptr<ControllerLink> link_;
 };
@@ -108,10 +123,37 @@ int RunGet(CliContext& ctx, const PsfArgs& args) {
   return ShowSet(ctx, kControllerSource, record, args.file);
 }
 
+std::string ImageText(const PsfImage& image, int from, int length) {
+  std::string text;
+  for (int i = from; i < from + length && image[i] != '\0' && image[i] != '\x01'; ++i) {
+    text += image[i];
+  }
+  return text;
+}
+
+int WriteReport(CliContext& ctx, const std::string& source, const SetSource& sets,
+                const PsfRecord& record) {
+  PsfReportSource about;
+  char time[kIsoTimeSize];
+  FormatIsoTime(NowWallTime(), time, sizeof time);
+  about.made = time;
+  if (source == kControllerSource) {
+    about.part_number = ImageText(sets.LastImage(), 66, 6);
+    about.date_code = ImageText(sets.LastImage(), 72, 4);
+    about.origin = "Controller on " + (ctx.options.port.empty() ? "COM" + std::to_string(ctx.SelectedPort()) : ctx.options.port) +
+                   ", read " + sets.ReadAt();
+  } else {
+    about.origin = "File " + source;
+  }
+  ctx.out << PsfReportHtml(DescribePsf(record), about);
+  return kExitOk;
+}
+
 int RunShow(CliContext& ctx, const PsfArgs& args) {
   SetSource sets(ctx);
   PsfRecord record;
   if (const int status = sets.Load(args.file, record); status != kExitOk) return status;
+  if (args.html) return WriteReport(ctx, args.file, sets, record);
   return ShowSet(ctx, args.file, record, {});
 }
 
@@ -214,6 +256,8 @@ void AddPsfCommands(CLI::App& app, CliContext& ctx, Commands& commands) {
   CLI::App* show = psf->add_subcommand(
       "show", "Show every field of a .PSF file (or of the controller's PSF) with its meaning");
   show->add_option("SOURCE", args->file, "A .PSF file, or the word 'controller'")->required();
+  show->add_flag("--html", args->html,
+                 "Write a printable HTML report (fields, meanings, values, source, date) instead");
   commands.push_back({show, [&ctx, args] { return RunShow(ctx, *args); }});
 
   CLI::App* diff = psf->add_subcommand(

@@ -1,10 +1,11 @@
-#include "cli/psf_fields.h"
+#include "ops/psf_fields.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <set>
 
+#include "ops/psf_report.h"
 #include "psf/psf_image.h"
 
 namespace kelvt::cli {
@@ -115,3 +116,26 @@ TEST(PsfDiffTest, ADecodedImageEqualsTheRecordItCameFrom) {
 
 }  // namespace
 }  // namespace kelvt::cli
+
+namespace kelvt {
+namespace {
+
+TEST(PsfReport, EveryFieldAndTheSourceEscaped) {
+  PsfRecord record;
+  record.Decode(PsfImage().Data());
+  const std::vector<PsfField> fields = DescribePsf(record);
+  PsfReportSource about{"AB<12>", "2634", "File /tmp/a&b.PSF", "2026-12-07T20:00:00.000+00:00"};
+  const std::string html = PsfReportHtml(fields, about);
+  for (const PsfField& f : fields) {
+    EXPECT_NE(html.find("<td>" + HtmlEscape(f.label) + "</td>"), std::string::npos) << f.key;
+  }
+  EXPECT_NE(html.find("AB&lt;12&gt;"), std::string::npos);
+  EXPECT_NE(html.find("File /tmp/a&amp;b.PSF"), std::string::npos);
+  EXPECT_NE(html.find("2634"), std::string::npos);
+  EXPECT_EQ(html.find("<12>"), std::string::npos);
+  EXPECT_NE(PsfReportHtml(fields, {}).find("(not known)"), std::string::npos);
+  EXPECT_EQ(HtmlEscape("a\"'\x01"), "a&quot;&#39;&#xFFFD;");
+}
+
+}  // namespace
+}  // namespace kelvt

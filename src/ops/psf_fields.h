@@ -9,7 +9,7 @@
 
 #include "psf/psf_record.h"
 
-namespace kelvt::cli {
+namespace kelvt {
 
 struct PsfField {
   std::string key;
@@ -30,4 +30,4 @@ struct PsfDifference {
 // The fields whose values differ, in the order of DescribePsf.
 std::vector<PsfDifference> DiffPsf(const PsfRecord& a, const PsfRecord& b);
 
-}  // namespace kelvt::cli
+}  // namespace kelvt

@@ -1,10 +1,10 @@
-#include "cli/psf_fields.h"
+#include "ops/psf_fields.h"
 
 #include <cstring>
 
 #include "link/controller_link.h"
 
-namespace kelvt::cli {
+namespace kelvt {
 namespace {
 
 template <int N>
@@ -111,4 +111,4 @@ std::vector<PsfDifference> DiffPsf(const PsfRecord& a, const PsfRecord& b) {
   return differences;
 }
 
-}  // namespace kelvt::cli
+}  // namespace kelvt

@@ -1,0 +1,214 @@
+#include "ops/scan_csv.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ops/beam_history.h"
+#include "ops/csv_recorder.h"
+
+namespace kelvt {
+namespace {
+
+// A decoded beam map from '1' broken / '.' made, beam 0 first (length a
+// multiple of 8), its statistics counted.
+struct Map {
+  explicit Map(const std::string& beams) : scan(static_cast<int>(beams.size())) {
+    std::vector<char> reply(scan.ExpectedLength(), 0);
+    reply.front() = 0x1C;
+    reply[1] = 'A';
+    reply.back() = 0x0A;
+    for (std::size_t i = 0; i < beams.size(); ++i) {
+      if (beams[i] == '1') reply[2 + i / 8] |= static_cast<char>(1 << (i % 8));
+    }
+    EXPECT_TRUE(scan.Decode(reply.data(), static_cast<int>(reply.size())));
+    scan.ComputeStatistics();
+  }
+  BeamBitmapScan scan;
+};
+
+const WallTime kTime{2026, 12, 7, 20, 5, 3, 42, 60};
+
+TEST(ScanCsv, IsoTimeCarriesMillisecondsAndOffset) {
+  struct Case { WallTime t; const char* text; };
+  const Case cases[] = {
+      {kTime, "2026-12-07T20:05:03.042+01:00"},
+      {{2027, 1, 2, 3, 4, 5, 999, -330}, "2027-01-02T03:04:05.999-05:30"},
+      {{2027, 6, 30, 23, 59, 59, 0, 0}, "2027-06-30T23:59:59.000+00:00"},
+  };
+  for (const Case& c : cases) {
+    char out[kIsoTimeSize];
+    EXPECT_EQ(FormatIsoTime(c.t, out, sizeof out), static_cast<int>(std::strlen(c.text)));
+    EXPECT_STREQ(out, c.text);
+  }
+  char small[10];
+  EXPECT_EQ(FormatIsoTime(kTime, small, sizeof small), -1);
+  EXPECT_STREQ(small, "");
+  char stamp[20];
+  FormatFileStamp(kTime, stamp, sizeof stamp);
+  EXPECT_STREQ(stamp, "20261207-200503");
+}
+
+TEST(ScanCsv, FieldsAreQuotedOnlyWhenTheyMustBe) {
+  struct Case { const char* field; const char* csv; };
+  const Case cases[] = {
+      {"plain", "plain"},       {"", ""},
+      {"a,b", "\"a,b\""},       {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"two\r\nlines", "\"two\r\nlines\""}, {"\"", "\"\"\"\""},
+  };
+  for (const Case& c : cases) {
+    char out[64];
+    EXPECT_EQ(AppendCsvField(c.field, out, sizeof out, 0), static_cast<int>(std::strlen(c.csv)));
+    EXPECT_STREQ(out, c.csv) << c.field;
+  }
+  char tiny[4];
+  EXPECT_EQ(AppendCsvField("a,b", tiny, sizeof tiny, 0), -1);
+}
+
+TEST(ScanCsv, AlignmentRows) {
+  struct Case { const char* beams; const char* row; };
+  const Case cases[] = {
+      {"........", "2026-12-07T20:05:03.042+01:00,7,0,8,,,1,8,00000000\r\n"},
+      {"..11...1", "2026-12-07T20:05:03.042+01:00,7,3,5,3,8,1,7,00110001\r\n"},
+      {"11111111", "2026-12-07T20:05:03.042+01:00,7,8,0,1,8,,,11111111\r\n"},
+  };
+  for (const Case& c : cases) {
+    Map map(c.beams);
+    std::vector<char> out(AlignmentCsvRowSize(8));
+    EXPECT_EQ(AlignmentCsvRow(kTime, 7, map.scan, out.data(), out.size()),
+              static_cast<int>(std::strlen(c.row)));
+    EXPECT_STREQ(out.data(), c.row);
+  }
+  Map wide(std::string(512, '1'));
+  std::vector<char> out(AlignmentCsvRowSize(512));
+  EXPECT_GT(AlignmentCsvRow(kTime, 1, wide.scan, out.data(), out.size()), 512);
+  EXPECT_EQ(AlignmentCsvRow(kTime, 1, wide.scan, out.data(), 300), -1);
+  char header[128];
+  AlignmentCsvHeader(header, sizeof header);
+  EXPECT_STREQ(header,
+               "time,scan,broken,made,first broken,last broken,first made,last made,beams\r\n");
+}
+
+TEST(ScanCsv, MeasurementRowsHoldTheEnabledMeasurements) {
+  MeasurementStatistics m1, m2;
+  m1.Update(120);
+  m1.Update(80);
+  m2.Update(5);
+  struct Case { int mode; const char* header; const char* row; };
+  const Case cases[] = {
+      {0, "time,scan,measurement 1,measurement 1 low,measurement 1 high\r\n",
+       "2026-12-07T20:05:03.042+01:00,3,80,80,120\r\n"},
+      {1, "time,scan,measurement 2,measurement 2 low,measurement 2 high\r\n",
+       "2026-12-07T20:05:03.042+01:00,3,5,5,5\r\n"},
+      {2,
+       "time,scan,measurement 1,measurement 1 low,measurement 1 high,"
+       "measurement 2,measurement 2 low,measurement 2 high\r\n",
+       "2026-12-07T20:05:03.042+01:00,3,80,80,120,5,5,5\r\n"},
+  };
+  for (const Case& c : cases) {
+    char out[kMeasurementCsvRowSize];
+    MeasurementCsvHeader(c.mode, out, sizeof out);
+    EXPECT_STREQ(out, c.header);
+    MeasurementCsvRow(kTime, 3, c.mode, m1, m2, out, sizeof out);
+    EXPECT_STREQ(out, c.row);
+  }
+  char out[kMeasurementCsvRowSize];
+  MeasurementCsvRow(kTime, 0, 0, MeasurementStatistics(), m2, out, sizeof out);
+  EXPECT_STREQ(out, "2026-12-07T20:05:03.042+01:00,0,0,,0\r\n");  // no low value yet
+}
+
+TEST(BeamHistory, FlickerRule) {
+  struct Case { int64_t changes, scans; bool flickering; };
+  const Case cases[] = {{0, 500, false}, {1, 500, true},   {24, 500, true},
+                        {25, 500, false}, {3, 0, false},   {1, 20, false},
+                        {1, 21, true}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsFlickering(c.changes, c.scans), c.flickering) << c.changes << "/" << c.scans;
+  }
+}
+
+TEST(BeamHistory, CountsChangesAndKeepsTheLastMapsNewestFirst) {
+  BeamHistory history(8);
+  Map steady("1.......");
+  Map blink("1......1");
+  Map moving(".1......");
+  for (int i = 0; i < 400; ++i) history.Add(i == 100 ? blink.scan : steady.scan);
+  EXPECT_EQ(history.Scans(), 400);
+  EXPECT_EQ(history.Depth(), kBeamHistoryDepth);
+  EXPECT_EQ(history.Changes(7), 2);  // broke once, made again
+  EXPECT_EQ(history.Changes(0), 0);
+  EXPECT_TRUE(history.Flickering(7));
+  EXPECT_FALSE(history.Flickering(0));
+  char list[64];
+  FormatFlickeringList(history, list, sizeof list);
+  EXPECT_STREQ(list, "8 (2)");
+
+  history.Add(moving.scan);
+  EXPECT_EQ(history.State(0, 1), 1);
+  EXPECT_EQ(history.State(0, 0), 0);
+  EXPECT_EQ(history.State(1, 0), 1);
+  EXPECT_EQ(history.State(kBeamHistoryDepth, 0), 0);  // beyond what is held
+  Map other("1111111111111111");
+  history.Add(other.scan);  // another beam count: ignored
+  EXPECT_EQ(history.Scans(), 401);
+
+  history.Reset();
+  EXPECT_EQ(history.Depth(), 0);
+  EXPECT_EQ(history.Changes(7), 0);
+  FormatFlickeringList(history, list, sizeof list);
+  EXPECT_STREQ(list, "");
+}
+
+TEST(BeamHistory, ListIsCutAtABeamWhenFull) {
+  BeamHistory history(16);
+  Map a("................");
+  Map b("1111111111111111");
+  history.Add(a.scan);
+  history.Add(b.scan);
+  for (int i = 0; i < 100; ++i) history.Add(b.scan);
+  char list[24];
+  FormatFlickeringList(history, list, sizeof list);
+  EXPECT_STREQ(list, "1 (1), 2 (1), ...");
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(CsvRecorder, BuffersUntilFlushAndNeverReplacesAFile) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("kelvt-rec-" + std::to_string(getpid()) + ".csv"))
+          .string();
+  std::remove(path.c_str());
+  CsvRecorder rec;
+  ASSERT_EQ(rec.Open(path, "h\r\n", 256), 1);
+  EXPECT_EQ(rec.Append("a\r\n", 3), 1);
+  EXPECT_EQ(ReadAll(path), "h\r\n");  // not yet written
+  EXPECT_EQ(rec.Flush(), 1);
+  EXPECT_EQ(ReadAll(path), "h\r\na\r\n");
+  std::string big(200, 'x');
+  rec.Append(big.data(), big.size());
+  rec.Append(big.data(), big.size());  // the buffer fills: the first goes out
+  EXPECT_EQ(ReadAll(path).size(), 6u + 200u);
+  std::string huge(1000, 'y');
+  EXPECT_EQ(rec.Append(huge.data(), huge.size()), 1);
+  EXPECT_EQ(rec.Close(), 1);
+  EXPECT_EQ(ReadAll(path), "h\r\na\r\n" + big + big + huge);
+  EXPECT_EQ(rec.Rows(), 4);
+
+  CsvRecorder again;
+  EXPECT_EQ(again.Open(path, "h\r\n"), 0);
+  EXPECT_EQ(ReadAll(path).size(), 6u + 1400u);  // untouched
+  EXPECT_EQ(again.Append("a", 1), 0);
+  std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace kelvt
