@@ -19,9 +19,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/active_dialog.h"
-#include "app/operation.h"
-#include "app/prompter.h"
+#include "gui/active_dialog.h"
+#include "gui/operation.h"
+#include "gui/prompter.h"
 #include "tools/alignment_dlg.h"
 #include "tools/alignment_operation.h"
 

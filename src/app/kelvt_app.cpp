@@ -6,10 +6,10 @@
 #include <QPalette>
 #include <QStyleFactory>
 
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 #include "app/help_window.h"
 #include "app/main_frame.h"
-#include "app/prompter.h"
+#include "gui/prompter.h"
 #include "app/splash_wnd.h"
 
 #include "app/resources.h"

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ops/send_back.h"
 #include "ops/set_journal.h"
 #include "platform/safe_file.h"
-#include "platform/tick.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
 
@@ -18,7 +18,6 @@ namespace kelvt::cli {
 namespace {
 
 constexpr int kMaxAttempts = 100;
-constexpr unsigned kPauseAfterRestoreMs = 1000;
 
 
 }  // namespace
@@ -68,9 +67,8 @@ std::string WriteRescueFile(const PsfImage& image, const std::vector<std::string
 RestoreOutcome RestoreSavedPsf(ControllerLink& link, PsfImage& saved,
                                const std::vector<std::string>& directories) {
   RestoreOutcome outcome;
-  if (link.OutputPsf(saved)) {
+  if (SendBack(link, saved)) {
     outcome.restored = true;
-    BusyWait(kPauseAfterRestoreMs);
     return outcome;
   }
   outcome.path = WriteRescueFile(saved, directories, std::time(nullptr), outcome.save_error);

@@ -1,6 +1,7 @@
 #include "ops/recover.h"
 
 #include "link/controller_link.h"
+#include "ops/send_back.h"
 #include "platform/tick.h"
 
 namespace kelvt {
@@ -13,7 +14,7 @@ int RecoverUnfinished(ControllerLink& link, SetJournal& journal,
     if (!link.OutputPsf(image)) return 0;
     journal.MarkFinished(entry.id);
   }
-  if (!entries.empty()) BusyWait(1000);  // as after any restore, before the port closes
+  if (!entries.empty()) BusyWait(kPauseAfterSendBackMs);  // as after any restore, before the port closes
   return 1;
 }
 

@@ -3,16 +3,9 @@
 #include "link/controller_link.h"
 #include "ops/confirmed_read.h"
 #include "ops/psf_check.h"
-#include "platform/tick.h"
+#include "ops/send_back.h"
 
 namespace kelvt {
-namespace {
-
-// The controller needs a moment with its own set before the port closes.
-constexpr unsigned kPauseAfterRestoreMs = 1000;
-
-}  // namespace
-
 SavedSetGuard::SavedSetGuard(ControllerLink& link, RestoreFrontEnd& front, SetJournal* journal,
                              JournalTag tag)
     : link_(link), front_(front), journal_(journal), tag_(std::move(tag)) {}
@@ -49,8 +42,7 @@ int SavedSetGuard::Restore() {
   }
   front_.BeforeRestore();
   PsfImage sent = own_;
-  if (link_.OutputPsf(sent)) {
-    BusyWait(kPauseAfterRestoreMs);
+  if (SendBack(link_, sent)) {
     Finish();
     return 1;
   }

@@ -26,13 +26,14 @@
 #include <string>
 #include <string_view>
 
+#include "psf/captions.h"
 #include "psf/psf_record.h"
 
 namespace kelvt {
 
 // Captions of the rules' message boxes.
-inline constexpr char kRuleCaption[] = "Kelvo-Tarn 2.0";  // editing rules
-inline constexpr char kExecuteModesCaption[] = "Kelvo-Tarn";  // CheckExecuteModes (application title)
+inline constexpr const char* kRuleCaption = kWindowCaption;       // editing rules
+inline constexpr const char* kExecuteModesCaption = kAppTitle;  // CheckExecuteModes
 
 // Messages, exactly as the user sees them.
 inline constexpr char kMsgIdenticalModes[] = "Cannot Have Identical Measurement Modes";

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-#include "app/prompter.h"
+#include "gui/prompter.h"
 #include "link/controller_link.h"
 #include "tools/curtain_view.h"
 #include "tools/spreadsheet.h"

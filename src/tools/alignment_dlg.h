@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "app/loop_dialog.h"
+#include "gui/loop_dialog.h"
 #include "link/beam_ranges.h"
 #include "link/scan_record.h"
 

@@ -1,7 +1,7 @@
 #include "tools/alignment_operation.h"
 
-#include "app/active_dialog.h"
-#include "app/prompter.h"
+#include "gui/active_dialog.h"
+#include "gui/prompter.h"
 #include "ops/status_messages.h"
 #include "tools/alignment_dlg.h"
 

@@ -3,7 +3,7 @@
 // sends a copy that makes it answer scans with its full beam map, and runs
 // the alignment dialog. The framework puts the saved PSF back afterwards.
 
-#include "app/operation.h"
+#include "gui/operation.h"
 #include "ops/alignment_steps.h"
 
 namespace kelvt {

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/prompter.h"
+#include "gui/prompter.h"
 #include "platform/idle.h"
 #include "platform/profile.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/loop_dialog.h"
+#include "gui/loop_dialog.h"
 #include "link/controller_probe.h"
 #include "serial/device_mapping.h"
 #include "serial/serial_device_list.h"

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 #include "tools/diagnostics_operation.h"
 #include "tools/spreadsheet.h"
 

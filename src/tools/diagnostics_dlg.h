@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "app/loop_dialog.h"
+#include "gui/loop_dialog.h"
 
 class QLabel;
 class QPushButton;

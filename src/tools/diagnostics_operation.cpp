@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/prompter.h"
+#include "gui/prompter.h"
 #include "tools/diagnostics_dlg.h"
 
 namespace kelvt {

@@ -3,7 +3,7 @@
 // when that worked, shows it in the diagnostics dialog, where Refresh reads
 // it again. The controller's PSF is not touched, so nothing is restored.
 
-#include "app/operation.h"
+#include "gui/operation.h"
 #include "link/diagnostic_record.h"
 
 namespace kelvt {

@@ -1,7 +1,7 @@
 #pragma once
 // Edit PSF (F4): runs the PSF configuration editor on the operation's link.
 
-#include "app/operation.h"
+#include "gui/operation.h"
 
 namespace kelvt {
 

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 #include <cstdio>
 
-#include "app/prompter.h"
+#include "gui/prompter.h"
 #include "link/controller_link.h"
 #include "link/scan_record.h"
 #include "tools/measurement_plot.h"

@@ -3,7 +3,7 @@
 // value of each enabled measurement, scanned continuously between Run and
 // Stop or once per Step, with a small plot of the recent trend.
 
-#include "app/loop_dialog.h"
+#include "gui/loop_dialog.h"
 #include "link/measurement_statistics.h"
 
 class QLabel;

@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/active_dialog.h"
-#include "app/prompter.h"
+#include "gui/active_dialog.h"
+#include "gui/prompter.h"
 #include "link/controller_link.h"
 
 namespace kelvt {

@@ -3,7 +3,7 @@
 // value in an edit field and a scroll bar; Null Update, Span Update and OK
 // send all four values and check the controller's echo.
 
-#include "app/loop_dialog.h"
+#include "gui/loop_dialog.h"
 #include "link/null_span_frame.h"
 
 class QLineEdit;

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/prompter.h"
+#include "gui/prompter.h"
 #include "platform/profile.h"
 #include "psf/date_code.h"
 #include "psf/part_numbers.h"

@@ -2,8 +2,8 @@
 
 #include <QListWidget>
 
-#include "app/active_dialog.h"
-#include "app/prompter.h"
+#include "gui/active_dialog.h"
+#include "gui/prompter.h"
 #include "ops/status_messages.h"
 #include "tools/part_number_dlg.h"
 

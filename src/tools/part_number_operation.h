@@ -3,7 +3,7 @@
 // read, stamped with it and today's date code, and sent back. Nothing is
 // restored afterwards: the stamped set is meant to stay.
 
-#include "app/operation.h"
+#include "gui/operation.h"
 #include "ops/alignment_steps.h"
 
 namespace kelvt {

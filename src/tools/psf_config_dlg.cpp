@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "app/active_dialog.h"
-#include "app/prompter.h"
+#include "gui/active_dialog.h"
+#include "gui/prompter.h"
 #include "link/controller_link.h"
 #include "psf/psf_file.h"
 #include "psf/psf_image.h"

@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "app/loop_dialog.h"
+#include "gui/loop_dialog.h"
 #include "psf/config_rules.h"
 #include "psf/psf_changes.h"
 #include "psf/psf_record.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 #include "link/controller_link.h"
 #include "psf/psf_image.h"
 #include "serial/posix_serial_port.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 #include "platform/tick.h"
 #include "support/scripted_controller.h"
 #include "support/scripted_port.h"

@@ -12,7 +12,7 @@
 #include <map>
 
 #include "app/main_frame.h"
-#include "app/operation.h"
+#include "gui/operation.h"
 #include "platform/tick.h"
 #include "support/scripted_controller.h"
 #include "ui/support/scripted_prompter.h"

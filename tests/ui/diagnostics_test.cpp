@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/main_frame.h"
-#include "app/operation.h"
+#include "gui/operation.h"
 #include "platform/tick.h"
 #include "support/scripted_controller.h"
 #include "support/scripted_port.h"

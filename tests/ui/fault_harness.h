@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/active_dialog.h"
-#include "app/operation.h"
+#include "gui/active_dialog.h"
+#include "gui/operation.h"
 #include "link/controller_link.h"
 #include "platform/tick.h"
 #include "psf/psf_file.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 #include "link/controller_link.h"
 #include "link/scan_record.h"
 #include "platform/tick.h"

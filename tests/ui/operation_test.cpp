@@ -1,6 +1,6 @@
 // The operation sequence: opening the port, Execute, and putting the
 // controller's PSF back, with the messages each failure gives.
-#include "app/operation.h"
+#include "gui/operation.h"
 
 #include <gtest/gtest.h>
 

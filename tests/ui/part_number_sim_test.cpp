@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 #include "link/controller_link.h"
 #include "psf/date_code.h"
 #include "psf/psf_image.h"

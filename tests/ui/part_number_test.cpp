@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 #include "platform/tick.h"
 #include "psf/date_code.h"
 #include "support/scripted_controller.h"

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/main_frame.h"
-#include "app/operation.h"
+#include "gui/operation.h"
 #include "platform/profile.h"
 #include "serial/device_path.h"
 #include "ui/support/scripted_prompter.h"

@@ -14,9 +14,9 @@
 #include <QTimer>
 #include <fstream>
 
-#include "app/active_dialog.h"
-#include "app/loop_dialog.h"
-#include "app/prompter.h"
+#include "gui/active_dialog.h"
+#include "gui/loop_dialog.h"
+#include "gui/prompter.h"
 #include "platform/idle.h"
 #include "ui/support/scripted_prompter.h"
 #include "ui/support/ui_test_util.h"

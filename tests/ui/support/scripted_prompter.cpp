@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 
 namespace kelvt {
 

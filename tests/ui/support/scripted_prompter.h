@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/prompter.h"
+#include "gui/prompter.h"
 
 namespace kelvt {
 

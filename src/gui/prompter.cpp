@@ -1,11 +1,11 @@
-#include "app/prompter.h"
+#include "gui/prompter.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QString>
 
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 
 namespace kelvt {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/operation.h"
+#include "gui/operation.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "app/prompter.h"
-#include "platform/tick.h"
+#include "gui/prompter.h"
+#include "ops/send_back.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
 #include "serial/device_mapping.h"
@@ -117,10 +117,7 @@ void Operation::RestoreSavedPsf(PsfImage& psf) {
   if (!guard->Adopt(psf)) {
     // No durable copy: send it all the same, it is the controller's own.
     PsfImage sent = psf;
-    if (link && link->OutputPsf(sent)) {
-      BusyWait(1000);
-      return;
-    }
+    if (link && SendBack(*link, sent)) return;
     KeepCopy(psf);
     return;
   }

@@ -1,4 +1,4 @@
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 
 #include <QApplication>
 #include <QCursor>

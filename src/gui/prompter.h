@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "psf/captions.h"
+
 class QWidget;
 
 namespace kelvt {
@@ -12,10 +14,6 @@ namespace kelvt {
 enum class PromptIcon { None, Information, Warning, Stop, Question };
 enum class PromptButtons { Ok, YesNo };
 enum class PromptAnswer { Ok, Yes, No };
-
-// The two captions of the tool's message boxes.
-inline constexpr const char* kAppTitle = "Kelvo-Tarn";          // application title
-inline constexpr const char* kWindowCaption = "Kelvo-Tarn 2.0";  // named caption
 
 class Prompter {
  public:

@@ -1,8 +1,8 @@
-#include "app/loop_dialog.h"
+#include "gui/loop_dialog.h"
 
 #include <QCloseEvent>
 
-#include "app/active_dialog.h"
+#include "gui/active_dialog.h"
 
 namespace kelvt {
 
