@@ -60,6 +60,8 @@ int CKelvtApp::InitInstance(bool show_splash) {
     CSplashWnd splash;
     splash.exec();
   }
+  // A set left unfinished by an earlier run is offered before anything else.
+  main_frame->OfferUnfinishedSets();
   return 1;
 }
 

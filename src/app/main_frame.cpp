@@ -18,6 +18,7 @@
 #include "gui/operation.h"
 #include "gui/prompter.h"
 #include "platform/profile.h"
+#include "app/start_up_recovery.h"
 #include "tools/alignment_operation.h"
 #include "tools/diagnostics_operation.h"
 #include "tools/edit_psf_operation.h"
@@ -209,6 +210,13 @@ void CMainFrame::RunOperation() {
     Op operation(this, settings.port_number, kOperationBaud);
     operation.Run();
   }
+  operation_running = false;
+}
+
+void CMainFrame::OfferUnfinishedSets() {
+  if (operation_running) return;
+  operation_running = true;
+  kelvt::OfferUnfinishedSets(this, kOperationBaud);
   operation_running = false;
 }
 

@@ -50,6 +50,8 @@ class CMainFrame : public QMainWindow {
   void WriteSettings();
 
   int PortNumber() const { return settings.port_number; }
+  // Asks about each set the journal holds unfinished; Yes puts it back.
+  void OfferUnfinishedSets();
   int SaveOnExit() const { return settings.save_on_exit; }
   int PartNumbersPresent() const { return settings.part_numbers_present; }
   // The settings file this window reads and writes (and the part-number list lives in).

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "gui/active_dialog.h"
+#include "ops/set_journal.h"
 #include "platform/tick.h"
 #include "support/scripted_controller.h"
 #include "support/scripted_port.h"
@@ -201,6 +203,28 @@ TEST_F(AlignmentTest, SendsTheAlignmentSetOpensTheDialogAndPutsTheOriginalBack) 
   EXPECT_EQ(controller_.psf_writes, 2);
   EXPECT_EQ(Held(), Original());
   EXPECT_TRUE(prompter_.messages.empty());
+}
+
+// The controller's own set is in the journal while the alignment set runs,
+// and the entry is finished once the own set is back.
+TEST_F(AlignmentTest, JournalHoldsTheOwnSetWhileTheAlignmentSetRuns) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  SetJournal journal(folder.path().toStdString());
+  InstallJournal(&journal);
+  std::vector<JournalEntry> while_open;
+  RunAlignment([&](CAlignmentDlg*) { while_open = journal.Unfinished(""); });
+  InstallJournal(nullptr);
+  ASSERT_EQ(while_open.size(), 1u);
+  EXPECT_EQ(while_open[0].tag.operation, "alignment");
+  EXPECT_EQ(while_open[0].tag.port, "COM3");
+  PsfImage kept;
+  ASSERT_EQ(journal.Load(while_open[0], kept), 1);
+  EXPECT_EQ(std::string(kept.Data(), kPsfSize), Original());
+  EXPECT_EQ(Held(), Original());
+  const std::vector<JournalEntry> after = journal.Entries();
+  ASSERT_EQ(after.size(), 1u);
+  EXPECT_TRUE(after[0].finished);
 }
 
 TEST_F(AlignmentTest, RangeListAndSummaryFollowTheFilter) {

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <fstream>
@@ -20,6 +21,10 @@
 #include "app/main_frame.h"
 #include "gui/operation.h"
 #include "gui/prompter.h"
+#include "ops/set_journal.h"
+#include "platform/tick.h"
+#include "serial/device_path.h"
+#include "support/scripted_controller.h"
 #include "serial/rs232.h"
 #include "support/scripted_port.h"
 #include "ui/support/scripted_prompter.h"
@@ -353,6 +358,68 @@ TEST(Application, StartUpSetsCaptionColoursAndTheHelpCheck) {
     test::SaveScreenshot(app.MainFrame(), QStringLiteral("application_start"));
   }
   QDir::setCurrent(old_dir);
+}
+
+// A set left unfinished by an earlier run: the start-up question names when,
+// where and what; No keeps the entry, Yes puts the set back and finishes it.
+TEST(Application, StartUpOffersEachUnfinishedSetAndYesPutsItBack) {
+  for (const PromptAnswer answer : {PromptAnswer::No, PromptAnswer::Yes}) {
+    SCOPED_TRACE(answer == PromptAnswer::Yes ? "Yes" : "No");
+    TempConfigHome config;
+    QTemporaryDir state;
+    ASSERT_TRUE(state.isValid());
+    const QByteArray old_state = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    SetJournal journal(SetJournal::DefaultFolder());
+    InstallJournal(&journal);
+    VirtualTickSource ticks(5000);
+    ScopedTickSource scope(&ticks);
+    test::ScriptedController controller;
+    PsfImage own;
+    own.FromBytes(controller.psf, 0);
+    own.Data()[2] = 'j';  // the controller now holds another set than its own
+    own.UpdateCheckSum();
+    std::string id;
+    ASSERT_EQ(journal.Add(own, {"COM3", DevicePathForPort(2), "alignment"}, id), 1);
+    const std::string time = journal.Entries().front().time;
+    std::vector<int> ports;
+    Operation::SetPortFactory([&](int port_number, long baud) {
+      ports.push_back(port_number);
+      auto port = std::make_unique<test::ScriptedPort>(port_number, baud);
+      controller.Attach(*port);
+      return std::unique_ptr<RS232>(std::move(port));
+    });
+    ScriptedPrompter prompter;
+    prompter.AnswerQuestions({answer});
+    {
+      CKelvtApp app;
+      ASSERT_EQ(app.InitInstance(false), 1);
+    }
+    Operation::SetPortFactory({});
+    InstallJournal(nullptr);
+    qputenv("XDG_STATE_HOME", old_state);
+
+    ASSERT_FALSE(prompter.messages.empty());
+    const RecordedMessage& question = prompter.messages.front();
+    EXPECT_EQ(question.caption, "Kelvo-Tarn 2.0");
+    EXPECT_EQ(question.buttons, PromptButtons::YesNo);
+    EXPECT_NE(question.text.find(time), std::string::npos) << question.text;
+    EXPECT_NE(question.text.find("alignment on COM3 (/dev/ttyS2)"), std::string::npos) << question.text;
+    EXPECT_NE(question.text.find("Put the saved PSF back on that port now?"), std::string::npos);
+    if (answer == PromptAnswer::No) {
+      EXPECT_EQ(prompter.messages.size(), 1u);
+      EXPECT_TRUE(ports.empty());
+      EXPECT_EQ(controller.psf_writes, 0);
+      EXPECT_EQ(journal.Unfinished("").size(), 1u);
+    } else {
+      ASSERT_EQ(prompter.messages.size(), 2u);
+      EXPECT_EQ(prompter.messages[1].text, "The controller's own PSF is back on COM3 (/dev/ttyS2).");
+      EXPECT_EQ(ports, std::vector<int>{2});
+      EXPECT_EQ(controller.psf_writes, 1);
+      EXPECT_EQ(std::string(controller.psf, kPsfSize), std::string(own.Data(), kPsfSize));
+      EXPECT_TRUE(journal.Unfinished("").empty());
+    }
+  }
 }
 
 }  // namespace
