@@ -164,7 +164,9 @@ std::size_t ImageFileText(const char* image, char* text, std::size_t size) {
   return len > size ? 0 : len;
 }
 
-int WriteImageFile(const char* path, const char* image) {
+// Formats `image` and hands the text to `store` (replace or create new).
+static int StoreImageFile(const char* path, const char* image,
+                   int (*store)(const char*, const char*, std::size_t)) {
   // 84 lines of at most 4 + 1 + 48 + 1 characters, plus title, date, version.
   char text[6144];
   const std::size_t len = ImageFileText(image, text, sizeof text);
@@ -172,18 +174,18 @@ int WriteImageFile(const char* path, const char* image) {
     errno = EOVERFLOW;
     return 0;
   }
+  return store(path, text, len);
+}
+
+int WriteImageFile(const char* path, const char* image) {
   // A complete copy replaces the old file, or the old file stays.
-  return ReplaceFileDurably(path, text, len);
+  return StoreImageFile(path, image, [](const char* to, const char* text, std::size_t len) {
+    return ReplaceFileDurably(to, text, len);
+  });
 }
 
 int CreateImageFile(const char* path, const char* image) {
-  char text[6144];
-  const std::size_t len = ImageFileText(image, text, sizeof text);
-  if (len == 0) {
-    errno = EOVERFLOW;
-    return 0;
-  }
-  return CreateNewFile(path, text, len);
+  return StoreImageFile(path, image, CreateNewFile);
 }
 
 int WritePsfFile(const PsfRecord& record, const char* path) {
