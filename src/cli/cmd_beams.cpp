@@ -2,6 +2,8 @@
 // beam map on request) for the length of the command and its own set back
 // afterwards, also when the command is interrupted.
 
+#include <CLI/CLI.hpp>
+
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"

@@ -1,5 +1,7 @@
 // diag: what the controller reports about itself.
 
+#include <CLI/CLI.hpp>
+
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"

@@ -1,6 +1,8 @@
 // journal: the sets the tool ever read from a controller before changing it;
 // recover: send back those an interrupted command left on the controller.
 
+#include <CLI/CLI.hpp>
+
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"

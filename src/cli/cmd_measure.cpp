@@ -2,6 +2,8 @@
 // in Host Mode with binary values while we scan; its own set goes back
 // afterwards, also when the command is interrupted.
 
+#include <CLI/CLI.hpp>
+
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"

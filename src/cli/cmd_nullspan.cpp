@@ -1,5 +1,7 @@
 // nullspan get / set: the null and span of the two analog outputs.
 
+#include <CLI/CLI.hpp>
+
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/json_writer.h"

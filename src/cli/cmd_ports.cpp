@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "cli/device_report.h"

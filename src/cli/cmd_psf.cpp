@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"

@@ -1,5 +1,7 @@
 // stamp: part number and date code, as Set Part Number does.
 
+#include <CLI/CLI.hpp>
+
 #include "cli/cli_output.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"

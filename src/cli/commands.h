@@ -5,9 +5,11 @@
 #include <functional>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "cli/cli_context.h"
+
+namespace CLI {
+class App;
+}
 
 namespace kelvt::cli {
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/cli_context.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"

@@ -2,7 +2,9 @@
 // The options and the stopping rule shared by the commands that scan in a
 // loop (beams, measure): a fixed number of scans, or until interrupted.
 
-#include <CLI/CLI.hpp>
+namespace CLI {
+class App;
+}
 
 namespace kelvt {
 class ControllerLink;

@@ -142,6 +142,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "Unable to open /dev/ttyUSB0\n  Port in use\n"},
         FailureCase{"bad port", Nothing, {"--port", "COM25", "diag"}, kExitUsage,
                     "'COM25' is not a serial port"},
+        // An unset shell variable must not mean the default port.
+        FailureCase{"empty device", Nothing, {"-d", "", "psf", "send", "F"}, kExitUsage,
+                    "must not be empty"},
+        FailureCase{"empty port", Nothing, {"-p", "", "diag"}, kExitUsage, "must not be empty"},
         FailureCase{"port and device", Nothing, {"--port", "1", "--device", "/x", "diag"},
                     kExitUsage, "excludes"},
         FailureCase{"unknown command", Nothing, {"align"}, kExitUsage, "align"},

@@ -42,6 +42,8 @@ CliProcess::CliProcess(const std::string& executable, const std::vector<std::str
     dup2(out_pipe[1], STDOUT_FILENO);
     dup2(err_pipe[1], STDERR_FILENO);
     setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
+    // So is the journal: never the user's own.
+    setenv("XDG_STATE_HOME", config_home.c_str(), 1);
     // Rescue files, if any, land in the test's folder.
     if (chdir(config_home.c_str()) != 0) _exit(126);
     execv(executable.c_str(), argv.data());

@@ -12,8 +12,9 @@ namespace kelvt::cli::test_support {
 
 class CliProcess {
  public:
-  // Starts `executable` with `args`; XDG_CONFIG_HOME points at `config_home`
-  // so the user's own settings file is never read or touched.
+  // Starts `executable` with `args`; XDG_CONFIG_HOME and XDG_STATE_HOME
+  // point at `config_home` so the user's own settings file and journal are
+  // never read or touched.
   CliProcess(const std::string& executable, const std::vector<std::string>& args,
              const std::string& config_home);
   ~CliProcess();

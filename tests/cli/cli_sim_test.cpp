@@ -192,6 +192,43 @@ TEST_F(CliSimTest, CtrlCBeforeTheCountEndsWith130AndRestores) {
   ExpectControllerHolds(before);
 }
 
+// Killed outright, a watch leaves the alignment or trial set on the
+// controller; the journal still holds the controller's own set, and recover
+// puts it back (once: the entry is finished then).
+TEST_F(CliSimTest, KilledWatchLeavesTheOwnSetInTheJournalForRecover) {
+  StartSim({"--beams", "4-6", "--meas1", "LBM"});
+  const std::string before = Path("before.PSF");
+  ASSERT_EQ(Cli({"psf", "get", before}).status, kExitOk);
+  const std::string trial = WriteSet("trial.PSF", "FBB", "TBB");
+  const struct {
+    const char* operation;
+    std::vector<std::string> args;
+  } rows[] = {
+      {"alignment", {"--json", "beams", "--watch"}},
+      {"trial run", {"--json", "measure", trial, "--watch"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.operation);
+    auto watch = Start(row.args);
+    // The first scan line: the command's own set is on the controller.
+    ASSERT_TRUE(watch->WaitForOutput("\n", 15000)) << watch->err();
+    watch->Signal(SIGKILL);
+    EXPECT_EQ(watch->Finish(15000), -1);
+    EXPECT_EQ(Cli({"psf", "diff", before, "controller"}).status, kExitDifferent);
+
+    const Result journal = CliWithout({"journal"});
+    EXPECT_NE(journal.out.find(std::string("UNFINISHED  ") + row.operation), std::string::npos)
+        << journal.out;
+    const Result recover = Cli({"recover"});
+    ASSERT_EQ(recover.status, kExitOk) << recover.err;
+    EXPECT_NE(recover.out.find("The controller's own PSF is back on " + sim_->path() + " (1 set"),
+              std::string::npos)
+        << recover.out;
+    ExpectControllerHolds(before);
+    EXPECT_EQ(Cli({"recover"}).out, "Nothing to put back on " + sim_->path() + "\n");
+  }
+}
+
 TEST_F(CliSimTest, MeasureTrialRun) {
   StartSim({"--beams", "4-6", "--meas1", "LBM"});
   const std::string before = Path("before.PSF");

@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace kelvt {
 namespace {
@@ -330,7 +333,14 @@ TEST(ProfileRefusalTest, UnreadableOrOddFilesAreNotReadNorReplaced) {
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
   }
-  for (const std::string& path : {fifo, std::string("/dev/zero"), big}) {
+  const std::string locked = std::string(folder) + "/locked.INI";
+  {
+    std::ofstream(locked) << "[PartNumbers]\nA=123456\n";
+    chmod(locked.c_str(), 0);
+  }
+  std::vector<std::string> paths = {fifo, "/dev/zero", big};
+  if (geteuid() != 0) paths.push_back(locked);  // root reads it all the same
+  for (const std::string& path : paths) {
     kelvt::Profile profile(path);
     EXPECT_FALSE(profile.Load()) << path;
     EXPECT_FALSE(profile.LoadError().empty()) << path;
@@ -340,11 +350,15 @@ TEST(ProfileRefusalTest, UnreadableOrOddFilesAreNotReadNorReplaced) {
   struct stat info {};
   ASSERT_EQ(stat(big.c_str(), &info), 0);
   EXPECT_GT(info.st_size, 1 << 20);  // left as it was
+  chmod(locked.c_str(), 0600);
+  std::ifstream locked_in(locked);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(locked_in), {}), "[PartNumbers]\nA=123456\n");
   kelvt::Profile missing(std::string(folder) + "/none.INI");
   EXPECT_FALSE(missing.Load());
   EXPECT_TRUE(missing.LoadError().empty());  // no file: defaults, and a save may create it
   unlink(fifo.c_str());
   unlink(big.c_str());
+  unlink(locked.c_str());
   unlink((std::string(folder) + "/none.INI").c_str());
   rmdir(folder);
 }

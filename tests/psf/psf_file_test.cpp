@@ -1,8 +1,12 @@
 #include "psf/psf_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cctype>
 #include <cerrno>
@@ -172,6 +176,34 @@ TEST_F(PsfFileTest, WriteWithoutPermissionFails) {
   const std::string path = (locked / "x.PSF").string();
   EXPECT_EQ(WritePsfFile(PsfRecord(), path.c_str()), 0);
   EXPECT_EQ(errno, EACCES);
+}
+
+// A save cut short (here by the file size limit, as a full disk would) keeps
+// the earlier file as it was and leaves no temporary file beside it.
+TEST_F(PsfFileTest, SaveCutShortKeepsTheOldFile) {
+  const std::string path = Path("old.PSF");
+  ASSERT_EQ(WritePsfFile(KnownRecord(), path.c_str()), 1);
+  const std::string before = Slurp(path);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 40;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
+    errno = 0;
+    if (WritePsfFile(PsfRecord(), path.c_str()) != 0) _exit(1);
+    _exit(errno == EFBIG ? 0 : 2);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the save succeeded, 2: errno is not EFBIG";
+  EXPECT_EQ(Slurp(path), before);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"old.PSF"});
 }
 
 TEST(PsfFileComments, ExactTexts) {
