@@ -32,6 +32,7 @@ void SimResponder::OnWrite(ScriptedPort& port, const char* data, int count, long
   const uint64_t now = Now();
   if (!controller_.LineMatches(baud, port.Settings().stop_bits >= 1)) {
     ++not_heard_;
+    log_ += std::to_string(now) + " ms at " + std::to_string(baud) + ": not heard\n";
     return;
   }
   // Silence since the last write first: it may complete what came before.
@@ -54,6 +55,8 @@ void SimResponder::OnWrite(ScriptedPort& port, const char* data, int count, long
 
 void SimResponder::Handle(ScriptedPort& port, uint64_t at_ms, long baud) {
   for (const sim::SimEvent& e : events_) {
+    log_ += std::to_string(at_ms) + " ms at " + std::to_string(baud) + ": " +
+            (e.kind == sim::SimEvent::kDropped ? "dropped: " : "") + e.note + "\n";
     switch (e.kind) {
       case sim::SimEvent::kReply: {
         // With the port's transfer timing on, the request's crossing is

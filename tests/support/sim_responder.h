@@ -14,6 +14,7 @@
 // the port vanishes with it, like a pulled adapter.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "sim/sim_controller.h"
@@ -38,6 +39,8 @@ class SimResponder {
   int Ignored() const { return ignored_; }   // requests heard and left unanswered
   int Dropped() const { return dropped_; }   // byte runs that formed no request
   int NotHeard() const { return not_heard_; }  // writes at another rate or stop bits
+  // What the controller did, one line an event ("12 ms: PSF read"), for failure messages.
+  const std::string& Log() const { return log_; }
 
  private:
   void Handle(ScriptedPort& port, uint64_t at_ms, long baud);
@@ -52,6 +55,7 @@ class SimResponder {
   int ignored_ = 0;
   int dropped_ = 0;
   int not_heard_ = 0;
+  std::string log_;
 };
 
 }  // namespace kelvt::test
