@@ -4,6 +4,10 @@
 
 namespace kelvt {
 
+// A noisy line can garble the same byte of two replies alike: a set whose
+// sum does not hold counts only when three reads agree.
+constexpr int kReadsWithoutSum = 3;
+
 int ReadConfirmedPsf(ControllerLink& link, PsfImage& image) {
   PsfImage first;
   if (!link.InputPsf(first)) return 0;
@@ -11,8 +15,10 @@ int ReadConfirmedPsf(ControllerLink& link, PsfImage& image) {
     image = first;
     return 1;
   }
-  PsfImage second;
-  if (!link.InputPsf(second) || !(second == first)) return 0;
+  for (int i = 1; i < kReadsWithoutSum; ++i) {
+    PsfImage again;
+    if (!link.InputPsf(again) || !(again == first)) return 0;
+  }
   image = first;
   return 1;
 }

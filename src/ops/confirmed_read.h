@@ -2,7 +2,7 @@
 // A set read from a controller counts only when it was read cleanly and is
 // confirmed: by its check sum, computed as it was sent (with 'C' in byte 1,
 // which the reply shows as 'E'), or, when the sum does not hold (a set never
-// written by this tool may carry another), by a second read giving the same
+// written by this tool may carry another), by two more reads giving the same
 // 81 bytes.
 
 #include "psf/psf_image.h"

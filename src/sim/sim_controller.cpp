@@ -98,6 +98,7 @@ SimController::SimController(SimConfig config)
       silent_(config.silent),
       no_ack_(config.no_ack),
       corrupt_(config.corrupt),
+      corrupt_after_(config.corrupt_after),
       garble_threshold_(GarbleThreshold(config.garble_rate)),
       noise_(config.seed),
       stop_after_(config.stop_after),
@@ -214,7 +215,7 @@ void SimController::Ignore(std::vector<char> request, std::string note,
 
 void SimController::Answer(std::vector<char> request, std::vector<char> reply, std::string note,
                            long new_baud, std::vector<SimEvent>& events) {
-  if (corrupt_) {
+  if (corrupt_ || (corrupt_after_ >= 0 && replies_ >= corrupt_after_)) {
     // Flip a bit in every byte: framing bytes, letters and values all change.
     for (char& c : reply) c = static_cast<char>(c ^ 0x20);
     note += " (corrupted)";

@@ -39,6 +39,7 @@ struct SimConfig {
   bool silent = false;               // never answer
   bool no_ack = false;               // never acknowledge (nor take) a PSF
   bool corrupt = false;              // garble every reply
+  int corrupt_after = -1;            // answer this many cleanly, then garble every reply
   double garble_rate = 0;            // share of replies with one byte inverted, 0..1
   uint32_t seed = 1;                 // picks those replies and bytes, repeatably
   int stop_after = -1;               // answer this many requests, then stay silent
@@ -126,6 +127,7 @@ class SimController {
   bool silent_;
   bool no_ack_;
   bool corrupt_;
+  int corrupt_after_;
   uint32_t garble_threshold_;  // a draw below this garbles the reply
   std::mt19937 noise_;
   int stop_after_;

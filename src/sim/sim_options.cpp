@@ -153,6 +153,7 @@ bool BuildConfig(const SimOptions& options, SimConfig& config, std::string& erro
   config.silent = options.silent;
   config.no_ack = options.no_ack;
   config.corrupt = options.corrupt;
+  config.corrupt_after = options.corrupt_after;
   if (!(options.garble_rate >= 0 && options.garble_rate <= 1)) {
     error = "garble rate must be 0..1";
     return false;

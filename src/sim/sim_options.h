@@ -4,6 +4,7 @@
 // them into the controller's starting state.
 
 #include <string>
+#include <vector>
 
 #include "sim/sim_controller.h"
 
@@ -31,6 +32,7 @@ struct SimOptions {
   bool silent = false;
   bool no_ack = false;
   bool corrupt = false;
+  int corrupt_after = -1;
   double garble_rate = 0;     // share of replies with one byte inverted
   long seed = 1;              // for the garbled replies and bytes
   int stop_after = -1;
@@ -46,5 +48,21 @@ inline constexpr const char kDefaultDateCode[] = "2601";
 // Fills `config` from `options`. False with a message for the user when an
 // option is out of range or a file cannot be used.
 bool BuildConfig(const SimOptions& options, SimConfig& config, std::string& error);
+
+// The options that give a controller `config`'s faults (silent, no-ack,
+// corrupt, garbled replies and their seed, stop, vanish), so a test can
+// describe a fault once for the scripted controller and for kelvt-sim.
+std::vector<std::string> FaultArgs(const SimConfig& config);
+
+}  // namespace kelvt::sim
+
+namespace CLI {
+class App;
+}
+
+namespace kelvt::sim {
+
+// kelvt-sim's command line, bound to `options`.
+void AddOptions(CLI::App& app, SimOptions& options);
 
 }  // namespace kelvt::sim

@@ -444,6 +444,21 @@ TEST(SimController, StopAfterAnswersThatManyThenNothing) {
   EXPECT_EQ(c.sim().RepliesSent(), 2);
 }
 
+TEST(SimController, CorruptAfterAnswersThatManyCleanlyThenGarblesEveryReply) {
+  SimConfig cfg = Config();
+  cfg.corrupt_after = 1;
+  Controller c(std::move(cfg));
+  std::vector<char> first = c.Ask(Wake());
+  ASSERT_EQ(first.size(), 4u);
+  EXPECT_EQ(first[0], 0x1C);
+  for (int i = 0; i < 2; ++i) {
+    std::vector<char> later = c.Ask(Wake());
+    ASSERT_EQ(later.size(), 4u);
+    EXPECT_EQ(later[0], 0x1C ^ 0x20);
+    EXPECT_EQ(later[3], 0x0A ^ 0x20);
+  }
+}
+
 TEST(SimController, VanishAfterGoesAwayOnTheNextRequestAndHearsNothingMore) {
   SimConfig cfg = Config();
   cfg.vanish_after = 1;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <CLI/CLI.hpp>
+
 #include "psf/psf_record.h"
 #include "sim/scan_reply.h"
 
@@ -165,6 +167,56 @@ INSTANTIATE_TEST_SUITE_P(
                 "cannot open PSF file"},
         BadCase{"psf_not_a_psf", [](SimOptions& o) { o.psf_file = "/dev/null"; },
                 "not a PSF file"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A fault described as a SimConfig reaches kelvt-sim's parser as options
+// that give back the same faults.
+struct FaultCase {
+  const char* name;
+  std::function<void(SimConfig&)> set;
+};
+
+class FaultArgsTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultArgsTest, RoundTripsThroughTheParser) {
+  SimConfig want;
+  GetParam().set(want);
+  std::vector<std::string> args = FaultArgs(want);
+  CLI::App app;
+  SimOptions options;
+  AddOptions(app, options);
+  std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+  ASSERT_NO_THROW(app.parse(reversed));
+  const SimConfig got = Build(options);
+  EXPECT_EQ(got.silent, want.silent);
+  EXPECT_EQ(got.no_ack, want.no_ack);
+  EXPECT_EQ(got.corrupt, want.corrupt);
+  EXPECT_EQ(got.corrupt_after, want.corrupt_after);
+  EXPECT_EQ(got.garble_rate, want.garble_rate);
+  EXPECT_EQ(got.seed, want.garble_rate > 0 ? want.seed : 1u);
+  EXPECT_EQ(got.stop_after, want.stop_after);
+  EXPECT_EQ(got.vanish_after, want.vanish_after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FaultArgsTest,
+    ::testing::Values(
+        FaultCase{"none", [](SimConfig&) {}},
+        FaultCase{"silent", [](SimConfig& c) { c.silent = true; }},
+        FaultCase{"no_ack", [](SimConfig& c) { c.no_ack = true; }},
+        FaultCase{"corrupt", [](SimConfig& c) { c.corrupt = true; }},
+        FaultCase{"corrupt_after", [](SimConfig& c) { c.corrupt_after = 5; }},
+        FaultCase{"stop_after_zero", [](SimConfig& c) { c.stop_after = 0; }},
+        FaultCase{"vanish_after", [](SimConfig& c) { c.vanish_after = 7; }},
+        FaultCase{"garble", [](SimConfig& c) { c.garble_rate = 0.2; c.seed = 4000000000u; }},
+        FaultCase{"odd_rate", [](SimConfig& c) { c.garble_rate = 1.0 / 3; c.seed = 0; }},
+        FaultCase{"all", [](SimConfig& c) {
+                    c.silent = c.no_ack = c.corrupt = true;
+                    c.corrupt_after = 1;
+                    c.stop_after = 2;
+                    c.vanish_after = 3;
+                    c.garble_rate = 1;
+                  }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -127,7 +127,7 @@ TEST(SimProcess, HelpDocumentsEveryOption) {
   for (const char* option :
        {"--link", "--baud", "--id", "--psf", "--meas1", "--meas2", "--part-number", "--date-code",
         "--null-span", "--boards", "--beams", "--moving", "--speed", "--reply-delay", "--silent",
-        "--no-ack", "--stop-after", "--corrupt", "--garble-rate", "--seed", "--vanish-after",
+        "--no-ack", "--stop-after", "--corrupt", "--corrupt-after", "--garble-rate", "--seed", "--vanish-after",
         "--verbose"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
   }

@@ -107,6 +107,7 @@ class ScriptedPort : public RS232 {
   void SetWriteTimeoutMs(uint32_t ms) { write_timeout_ms_ = ms; }
   // On: reads and writes cost 12 bits per byte at the port's rate (8E2 plus start).
   void SetTransferTiming(bool on) { transfer_timing_ = on; }
+  bool TransferTiming() const { return transfer_timing_; }
   // Milliseconds that `bytes` take on the line at `baud` (rounded up).
   static uint32_t TransferMs(int bytes, long baud);
 
