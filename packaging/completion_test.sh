@@ -34,4 +34,6 @@ expect "kelvt-cli -p COM3 psf " "get send show diff"
 expect "kelvt-cli beams --filter " "broken made both"
 expect "kelvt-cli ports --p" "--probe --port"
 expect "kelvt-cli nullspan set -u " "null span ok"
+expect "kelvt-cli beams -n 20 --s" "--summary"
+expect "kelvt-cli measure --c" "--count --csv"
 exit $failed

@@ -3,15 +3,19 @@
 // afterwards, also when the command is interrupted.
 
 #include <CLI/CLI.hpp>
+#include <vector>
 
 #include "cli/cli_output.h"
 #include "cli/commands.h"
+#include "cli/csv_output.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/json_writer.h"
 #include "cli/psf_restore.h"
 #include "cli/scan_loop.h"
 #include "ops/alignment_steps.h"
+#include "ops/beam_history.h"
+#include "ops/scan_csv.h"
 #include "ops/status_messages.h"
 #include "link/beam_ranges.h"
 #include "link/scan_record.h"
@@ -22,6 +26,8 @@ namespace {
 struct BeamsOptions {
   ScanLoopOptions loop;
   ChannelFilter filter = ChannelFilter::Broken;
+  bool csv = false;
+  bool summary = false;
 };
 
 const char* FilterName(ChannelFilter filter) {
@@ -87,6 +93,39 @@ void PrintScanText(std::ostream& out, int scan_number, const BeamBitmapScan& sca
   out.flush();
 }
 
+// What changed over the run: the beams that changed state and how often,
+// and which of them flicker.
+void PrintSummaryJson(std::ostream& out, const BeamHistory& history) {
+  JsonWriter json(out);
+  json.BeginObject().Field("scans", history.Scans()).Field("beams", history.Beams());
+  for (const bool flickering_only : {false, true}) {
+    json.Key(flickering_only ? "flickering" : "changes").BeginArray();
+    for (int beam = 0; beam < history.Beams(); ++beam) {
+      if (history.Changes(beam) == 0 || (flickering_only && !history.Flickering(beam))) continue;
+      json.BeginObject().Field("beam", beam + 1).Field("changes", history.Changes(beam)).EndObject();
+    }
+    json.EndArray();
+  }
+  json.EndObject().EndLine();
+}
+
+void PrintSummaryText(std::ostream& out, const BeamHistory& history) {
+  out << "Summary of " << history.Scans() << " scans (" << history.Beams() << " beams)\n";
+  out << "Beam      Changes\n";
+  int changed = 0;
+  for (int beam = 0; beam < history.Beams(); ++beam) {
+    if (history.Changes(beam) == 0) continue;
+    out << PadRight(std::to_string(beam + 1), 6) << PadLeft(std::to_string(history.Changes(beam)), 11)
+        << '\n';
+    ++changed;
+  }
+  if (changed == 0) out << "(no beam changed)\n";
+  char list[1024];
+  FormatFlickeringList(history, list, sizeof list);
+  out << "flickering: " << (list[0] != '\0' ? list : "none") << '\n';
+  out.flush();
+}
+
 int ReportPrepareFailure(CliContext& ctx, AlignmentStatus status, const AlignmentSetup& setup) {
   const char* message = AlignmentMessage(status);
   switch (status) {
@@ -119,6 +158,7 @@ int ReportPrepareFailure(CliContext& ctx, AlignmentStatus status, const Alignmen
 }
 
 int RunBeams(CliContext& ctx, const BeamsOptions& options) {
+  if (!CsvOptionAllowed(ctx, options.csv)) return kExitUsage;
   int status = kExitOk;
   std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
   if (!link) return status;
@@ -135,21 +175,36 @@ int RunBeams(CliContext& ctx, const BeamsOptions& options) {
     return restored != kExitOk ? restored : code;
   }
 
-  if (options.loop.watch && !ctx.options.json) {
+  if (options.loop.watch && !ctx.options.json && !options.csv) {
     ctx.err << "kelvt-cli: scanning " << setup.channel_count
             << " beams; Ctrl-C stops and puts the controller's own PSF back\n";
   }
 
   BeamBitmapScan current(setup.channel_count);
   BeamBitmapScan last(setup.channel_count);
+  std::vector<char> row(AlignmentCsvRowSize(setup.channel_count));
+  BeamHistory history(options.summary ? setup.channel_count : 0);
   int done = 0;
   LoopEnd end = LoopEnd::kDone;
-  while (ContinueLoop(options.loop, done, end)) {
+  if (options.csv && !WriteCsvRow(ctx.out, row.data(), AlignmentCsvHeader(row.data(), row.size()))) {
+    end = LoopEnd::kOutputLost;
+  }
+  while (end == LoopEnd::kDone && ContinueLoop(options.loop, done, end)) {
     if (!link->Scan(current)) {
       end = ReportScanFailure(ctx, *link, "Unable to Input Scan.");
       break;
     }
     ++done;
+    if (options.summary) history.Add(current);
+    if (options.csv) {
+      // A record: every scan is a row, watching or not.
+      const int length = AlignmentCsvRow(NowWallTime(), done, current, row.data(), row.size());
+      if (!WriteCsvRow(ctx.out, row.data(), length)) {
+        end = LoopEnd::kOutputLost;
+        break;
+      }
+      continue;
+    }
     // Watching shows a beam map only when it changed; counted scans all show.
     if (!options.loop.watch || done == 1 || !last.Equals(current)) {
       if (ctx.options.json) {
@@ -162,6 +217,14 @@ int RunBeams(CliContext& ctx, const BeamsOptions& options) {
         end = LoopEnd::kOutputLost;
         break;
       }
+    }
+  }
+  // Also after Ctrl-C or a failed scan: what was seen until then.
+  if (options.summary && history.Scans() > 0 && end != LoopEnd::kOutputLost) {
+    if (ctx.options.json) {
+      PrintSummaryJson(ctx.out, history);
+    } else {
+      PrintSummaryText(ctx.out, history);
     }
   }
   const int restored = restore.Finish();
@@ -184,6 +247,14 @@ void AddBeamsCommand(CLI::App& app, CliContext& ctx, Commands& commands) {
                   "Ranges listed: broken (default), made or both")
       ->transform(CLI::CheckedTransformer(filters, CLI::ignore_case).description(""))
       ->type_name("broken|made|both");
+  CLI::Option* csv = sub->add_flag(
+      "--csv", options->csv,
+      "CSV rows as the desktop Record writes them: a header, then a row for every "
+      "scan (also with --watch); excludes --json");
+  sub->add_flag("--summary", options->summary,
+                "At the end, how often each beam changed state and which beams flicker "
+                "(changed in fewer than 5 % of the scans)")
+      ->excludes(csv);
   commands.push_back({sub, [&ctx, options] { return RunBeams(ctx, *options); }});
 }
 

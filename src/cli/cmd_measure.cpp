@@ -6,12 +6,14 @@
 
 #include "cli/cli_output.h"
 #include "cli/commands.h"
+#include "cli/csv_output.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/json_writer.h"
 #include "cli/psf_restore.h"
 #include "cli/scan_loop.h"
 #include "link/measurement_statistics.h"
+#include "ops/scan_csv.h"
 #include "ops/status_messages.h"
 #include "ops/trial_run_steps.h"
 #include "link/scan_record.h"
@@ -25,6 +27,7 @@ namespace {
 struct MeasureArgs {
   std::string file;
   ScanLoopOptions loop;
+  bool csv = false;
 };
 
 struct Row {
@@ -69,6 +72,7 @@ void PrintText(std::ostream& out, int scan_number, const Row (&rows)[2]) {
 }
 
 int RunMeasure(CliContext& ctx, const MeasureArgs& args) {
+  if (!CsvOptionAllowed(ctx, args.csv)) return kExitUsage;
   PsfRecord record;
   if (!ReadPsfFile(record, args.file.c_str())) {
     ctx.Error("This File is Not Compatible", PsfFileAdvice(args.file));
@@ -120,15 +124,19 @@ int RunMeasure(CliContext& ctx, const MeasureArgs& args) {
   MeasurementStatistics stats2;
   const Row rows[2] = {{label1.text, ReportsMeasurement1(mode), &stats1},
                        {label2.text, ReportsMeasurement2(mode), &stats2}};
-  if (args.loop.watch && !ctx.options.json) {
+  if (args.loop.watch && !ctx.options.json && !args.csv) {
     ctx.err << "kelvt-cli: measuring; Ctrl-C stops and puts the controller's own PSF back\n";
   }
 
   MeasurementScan current(mode);
   MeasurementScan previous(mode);
+  char row[kMeasurementCsvRowSize];
   int done = 0;
   LoopEnd end = LoopEnd::kDone;
-  while (ContinueLoop(args.loop, done, end)) {
+  if (args.csv && !WriteCsvRow(ctx.out, row, MeasurementCsvHeader(mode, row, sizeof row))) {
+    end = LoopEnd::kOutputLost;
+  }
+  while (end == LoopEnd::kDone && ContinueLoop(args.loop, done, end)) {
     if (!link->Scan(current)) {
       end = ReportScanFailure(ctx, *link, "Could not input scan");
       break;
@@ -136,6 +144,15 @@ int RunMeasure(CliContext& ctx, const MeasureArgs& args) {
     ++done;
     if (ReportsMeasurement1(mode)) stats1.Update(current.value1);
     if (ReportsMeasurement2(mode)) stats2.Update(current.value2);
+    if (args.csv) {
+      // A record: every scan is a row, watching or not.
+      const int length = MeasurementCsvRow(NowWallTime(), done, mode, stats1, stats2, row, sizeof row);
+      if (!WriteCsvRow(ctx.out, row, length)) {
+        end = LoopEnd::kOutputLost;
+        break;
+      }
+      continue;
+    }
     // Watching shows only values that changed; counted scans all show.
     if (!args.loop.watch || done == 1 || current.Differs(previous)) {
       if (ctx.options.json) {
@@ -163,6 +180,9 @@ void AddMeasureCommand(CLI::App& app, CliContext& ctx, Commands& commands) {
       "measure", "Trial run of a .PSF file: lowest, highest and present value of each measurement");
   sub->add_option("FILE", args->file, "The .PSF file to try")->required();
   AddScanLoopOptions(*sub, args->loop);
+  sub->add_flag("--csv", args->csv,
+                "CSV rows as the desktop Record writes them: a header, then a row for every "
+                "scan (also with --watch); excludes --json");
   commands.push_back({sub, [&ctx, args] { return RunMeasure(ctx, *args); }});
 }
 

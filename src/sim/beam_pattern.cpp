@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 
 namespace kelvt::sim {
 namespace {
@@ -26,7 +27,71 @@ bool ParseNumber(std::string_view s, int& out) {
   return true;
 }
 
+// A percentage 0..100, decimals allowed.
+bool ParsePercent(std::string_view s, double& out) {
+  s = Trim(s);
+  if (s.empty() || s.size() > 12) return false;
+  const std::string text(s);
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !(v >= 0 && v <= 100) ||
+      !std::isdigit(static_cast<unsigned char>(text[0]))) {
+    return false;
+  }
+  out = v;
+  return true;
+}
+
+// splitmix64: a draw per (seed, scan, beam) that needs no state, so a scan's
+// flicker does not depend on what was asked before it.
+uint32_t Draw(uint32_t seed, uint64_t scan, int beam) {
+  uint64_t z = (static_cast<uint64_t>(seed) << 32) ^ (scan * 0x9E3779B97F4A7C15ull) ^
+               static_cast<uint64_t>(beam);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return static_cast<uint32_t>((z ^ (z >> 31)) >> 32);
+}
+
 }  // namespace
+
+bool BeamPattern::SetFlicker(std::string_view list, uint32_t seed, std::string& error) {
+  list = Trim(list);
+  std::vector<Flicker> beams;
+  while (!list.empty()) {
+    const size_t comma = list.find(',');
+    const std::string_view item = Trim(list.substr(0, comma));
+    const size_t colon = item.find(':');
+    int beam = 0;
+    double percent = 0;
+    if (colon == std::string_view::npos || !ParseNumber(item.substr(0, colon), beam) ||
+        !ParsePercent(item.substr(colon + 1), percent)) {
+      error = "flicker: \"" + std::string(item) +
+              "\" is not BEAM:PERCENT, a beam from 1 and a percentage 0..100 (e.g. 17:2)";
+      return false;
+    }
+    // Compared as integers, as the garbled replies are, so a seed means the
+    // same scans on every machine.
+    const uint32_t threshold =
+        percent >= 100 ? UINT32_MAX : static_cast<uint32_t>(percent / 100.0 * 4294967296.0);
+    beams.push_back({beam, threshold});
+    if (comma == std::string_view::npos) break;
+    list.remove_prefix(comma + 1);
+    if (Trim(list).empty()) {
+      error = "flicker: a comma with nothing after it";
+      return false;
+    }
+  }
+  flicker_ = std::move(beams);
+  seed_ = seed;
+  return true;
+}
+
+void BeamPattern::AddFlicker(uint64_t scan, std::vector<uint8_t>& broken) const {
+  const int n = static_cast<int>(broken.size());
+  for (const Flicker& f : flicker_) {
+    if (f.beam <= n && Draw(seed_, scan, f.beam) < f.threshold) broken[f.beam - 1] = 1;
+  }
+}
 
 bool BeamPattern::SetFixed(std::string_view pattern, std::string& error) {
   pattern = Trim(pattern);

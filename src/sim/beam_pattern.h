@@ -2,7 +2,7 @@
 // Which beams of the simulated curtain are broken at a given moment: a fixed
 // set (an obstruction that stays) and, optionally, an object that passes
 // through the curtain again and again, entering at beam 1 and leaving past
-// the last beam.
+// the last beam; and beams that flicker, breaking in a share of the scans.
 
 #include <cstdint>
 #include <string>
@@ -27,6 +27,13 @@ class BeamPattern {
 
   bool Moving() const { return width_ > 0 && speed_ > 0; }
 
+  // Flickering beams: "17:2,42:0.5" breaks beam 17 in 2 % and beam 42 in
+  // 0.5 % of the scans ("" for none). Which scans is drawn from `seed`: the
+  // same seed flickers the same scans. On failure keeps the previous list.
+  bool SetFlicker(std::string_view list, uint32_t seed, std::string& error);
+  // Also breaks the flickering beams drawn for scan number `scan`.
+  void AddFlicker(uint64_t scan, std::vector<uint8_t>& broken) const;
+
  private:
   struct Range {
     int first;  // 1-based, inclusive
@@ -34,6 +41,12 @@ class BeamPattern {
   };
   std::vector<Range> fixed_;
   bool all_ = false;
+  struct Flicker {
+    int beam;             // 1-based
+    uint32_t threshold;   // broken when the scan's draw is below
+  };
+  std::vector<Flicker> flicker_;
+  uint32_t seed_ = 0;
   int width_ = 0;
   double speed_ = 0;
 };

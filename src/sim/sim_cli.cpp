@@ -56,6 +56,10 @@ void AddOptions(CLI::App& app, SimOptions& o) {
                  "Width in beams of an object that keeps passing through the curtain "
                  "(default 0: nothing moves)")
       ->type_name("WIDTH");
+  app.add_option("--flicker", o.flicker,
+                 "Beams that break in a share of the scans: BEAM:PERCENT, comma-separated, "
+                 "e.g. 17:2,42:0.5 (percent 0..100, decimals allowed); --seed picks the scans")
+      ->type_name("LIST");
   app.add_option("--speed", o.speed, "Speed of the moving object in beams per second")
       ->type_name("BEAMS/S")
       ->capture_default_str();
@@ -79,7 +83,9 @@ void AddOptions(CLI::App& app, SimOptions& o) {
                  "random position")
       ->type_name("P")
       ->capture_default_str();
-  app.add_option("--seed", o.seed, "Seed for --garble-rate; the same seed garbles the same replies")
+  app.add_option("--seed", o.seed,
+                 "Seed for --garble-rate and --flicker; the same seed garbles the same replies "
+                 "and flickers the same scans")
       ->type_name("N")
       ->capture_default_str();
   app.add_option("--vanish-after", o.vanish_after,

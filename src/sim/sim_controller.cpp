@@ -264,6 +264,7 @@ void SimController::OnScan(uint64_t now_ms, std::vector<SimEvent>& events) {
   }
   if (!Answerable(events)) return;
   beams_.Fill(BeamCount(boards_), now_ms, broken_);
+  beams_.AddFlicker(scans_answered_++, broken_);
   std::vector<char> reply;
   BuildScanReply(Id(), psf_[kMode1At], psf_[kMode2At], broken_, reply);
   const char* what = LayoutFor(psf_[kMode1At], psf_[kMode2At]) == ScanLayout::kBeamMap

@@ -139,6 +139,7 @@ class SimController {
   int replies_ = 0;
   bool vanished_ = false;
   std::vector<uint8_t> broken_;  // scratch beam states
+  uint64_t scans_answered_ = 0;  // numbers the scans for the flickering beams
 };
 
 }  // namespace kelvt::sim

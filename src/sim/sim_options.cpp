@@ -164,6 +164,7 @@ bool BuildConfig(const SimOptions& options, SimConfig& config, std::string& erro
   }
   config.garble_rate = options.garble_rate;
   config.seed = static_cast<uint32_t>(options.seed);
+  if (!config.beams.SetFlicker(options.flicker, config.seed, error)) return false;
   config.stop_after = options.stop_after;
   config.vanish_after = options.vanish_after;
   return true;

@@ -26,6 +26,7 @@ struct SimOptions {
   std::string beams;          // fixed broken beams, e.g. "4-6,10"
   int moving = 0;             // width of a passing object in beams
   double speed = 10.0;        // its speed in beams per second
+  std::string flicker;        // beams broken in a share of scans, e.g. "17:2,42:0.5"
 
   // Behaviour.
   int reply_delay_ms = 2;     // the controller's own time to answer
@@ -34,7 +35,7 @@ struct SimOptions {
   bool corrupt = false;
   int corrupt_after = -1;
   double garble_rate = 0;     // share of replies with one byte inverted
-  long seed = 1;              // for the garbled replies and bytes
+  long seed = 1;              // for the garbled replies and bytes, and the flicker
   int stop_after = -1;
   int vanish_after = -1;
   bool verbose = false;

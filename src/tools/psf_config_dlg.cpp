@@ -26,6 +26,9 @@
 #include "psf/psf_file.h"
 #include "psf/psf_image.h"
 #include "ops/confirmed_read.h"
+#include "ops/psf_fields.h"
+#include "ops/psf_report.h"
+#include "ops/scan_csv.h"
 #include "ops/status_messages.h"
 #include "ops/trial_run_steps.h"
 #include "psf/trial_run.h"
@@ -33,6 +36,7 @@
 #include "tools/measurement_dlg.h"
 #include "tools/null_span_dlg.h"
 #include "tools/psf_config_bindings.h"
+#include "tools/psf_report_dlg.h"
 
 namespace kelvt {
 
@@ -44,6 +48,12 @@ PsfRecord& LastEditedPsf() {
 using namespace psf_config;
 
 namespace {
+
+std::string NowIsoTime() {
+  char time[kIsoTimeSize];
+  FormatIsoTime(NowWallTime(), time, sizeof time);
+  return time;
+}
 
 QString FieldText(const BoxFieldRef& f) {
   const int n = static_cast<int>(strnlen(f.data, static_cast<size_t>(f.size)));
@@ -403,6 +413,9 @@ void CPsfConfigDlg::OnUpload() {
       scratch.Decode(image.Data());
       working = scratch;
       Refresh();
+      NoteReportOrigin("Controller on COM" + std::to_string(operation->PortNumber() + 1) +
+                           ", read " + NowIsoTime(),
+                       image);
       Tell("Uploaded PSF", kWindowCaption);
     } else {
       Tell("PSF Was Not Received", kWindowCaption);
@@ -455,6 +468,41 @@ void CPsfConfigDlg::OnSavePsf() {
   SaveToFile();
 }
 
+void CPsfConfigDlg::NoteReportOrigin(const std::string& origin, const PsfImage& image) {
+  report_origin_ = origin;
+  report_base_ = Shown();
+  // Part number and date code as the controller holds them (0x01: not set).
+  const auto text = [&image](int from, int length) {
+    std::string t;
+    for (int i = from; i < from + length && image[i] != '\0' && image[i] != '\x01'; ++i) t += image[i];
+    return t;
+  };
+  report_part_number_ = text(66, 6);
+  report_date_code_ = text(72, 4);
+}
+
+void CPsfConfigDlg::OnReport() {
+  if (LoopRunning()) return;
+  // The set as the controls show it; the editor's own record is left alone.
+  const PsfRecord record = Shown();
+  char shown[kPsfSize + 1];
+  char base[kPsfSize + 1];
+  record.Encode(shown);
+  report_base_.Encode(base);
+  PsfReportSource about;
+  about.made = NowIsoTime();
+  if (report_origin_.empty()) {
+    about.origin = "edited";
+  } else {
+    about.origin = report_origin_;
+    if (std::memcmp(shown, base, kPsfSize) != 0) about.origin += ", edited";
+    about.part_number = report_part_number_;
+    about.date_code = report_date_code_;
+  }
+  CPsfReportDlg report(QString::fromStdString(PsfReportHtml(DescribePsf(record), about)), this);
+  report.exec();
+}
+
 void CPsfConfigDlg::OnRetrievePsf() {
   if (LoopRunning()) return;
   std::string path;
@@ -466,6 +514,7 @@ void CPsfConfigDlg::OnRetrievePsf() {
     scratch = loaded;
     working = scratch;
     Refresh();
+    NoteReportOrigin("File " + path, PsfImage());  // a file holds no part number
   } else {
     Tell("This File is Not Compatible", kAppTitle);
   }

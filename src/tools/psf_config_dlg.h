@@ -5,10 +5,12 @@
 // it out (Execute) and trims the analog outputs (Null/Span).
 
 #include <array>
+#include <string>
 
 #include "gui/loop_dialog.h"
 #include "psf/config_rules.h"
 #include "psf/psf_changes.h"
+#include "psf/psf_image.h"
 #include "psf/psf_record.h"
 
 class QAbstractButton;
@@ -50,6 +52,8 @@ class CPsfConfigDlg : public LoopDialog {
   void OnUpload();
   void OnSendPsf();
   void OnSavePsf();
+  // The set as shown, as a printable report (Print..., Save as PDF...).
+  void OnReport();
   void OnRetrievePsf();
   void OnExecute();
   void OnNullSpan();
@@ -102,6 +106,9 @@ class CPsfConfigDlg : public LoopDialog {
   // Save question, file dialog and writer; shared by Save and Exit. True
   // once the file is written.
   bool SaveToFile();
+  // The set shown came from `origin` (image: the controller's bytes, for
+  // part number and date code).
+  void NoteReportOrigin(const std::string& origin, const PsfImage& image);
 
   EditPsfOperation* operation;
   PsfRecord working;
@@ -135,6 +142,14 @@ class CPsfConfigDlg : public LoopDialog {
   QRadioButton* trigger_;
   std::array<BoxSlot, 21> boxes_;
   QPushButton* command_buttons_[8];
+  QPushButton* report_button_;
+  // Where the set shown came from, for the report: the file it was read
+  // from or the controller it was uploaded from; empty: edited here. With
+  // the set as it came, to tell when it has been edited since.
+  std::string report_origin_;
+  std::string report_part_number_;
+  std::string report_date_code_;
+  PsfRecord report_base_;
 };
 
 }  // namespace kelvt

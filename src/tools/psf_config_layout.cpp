@@ -241,8 +241,20 @@ QHBoxLayout* CPsfConfigDlg::BuildLowerRow() {
     // Enter is handled by the dialog itself (see keyPressEvent).
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, commands[i].handler);
-    command_grid->addWidget(button, i / 4, i % 4);
     command_buttons_[i] = button;
+    if (commands[i].handler != &CPsfConfigDlg::OnSavePsf) {
+      command_grid->addWidget(button, i / 4, i % 4);
+      continue;
+    }
+    // Report... sits beside File Save PSF: both put the set on paper or disk.
+    report_button_ = new QPushButton(QStringLiteral("Rep&ort..."), this);
+    report_button_->setObjectName(QStringLiteral("reportButton"));
+    report_button_->setAutoDefault(false);
+    connect(report_button_, &QPushButton::clicked, this, &CPsfConfigDlg::OnReport);
+    auto* save_row = new QHBoxLayout;
+    save_row->addWidget(button);
+    save_row->addWidget(report_button_);
+    command_grid->addLayout(save_row, i / 4, i % 4);
   }
 
   auto* lower = new QHBoxLayout;
@@ -273,7 +285,12 @@ void CPsfConfigDlg::SetTabOrder() {
     for (int b = 0; b < 6; ++b) chain.push_back(boxes_[BoxIndex(first_output_box[n]) + b].edit);
   }
   chain.insert(chain.end(), {alarm_, trigger_, Box(kBoxTriggerValue)});
-  chain.insert(chain.end(), std::begin(command_buttons_), std::end(command_buttons_));
+  for (QPushButton* button : command_buttons_) {
+    chain.push_back(button);
+    if (button->objectName() == QLatin1String("saveButton")) {
+      chain.push_back(report_button_);
+    }
+  }
   for (size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
 }
 

@@ -7,12 +7,14 @@
 #include "json_lines.h"
 #include "cli_harness.h"
 #include "psf/psf_file.h"
+#include "ops/set_journal.h"
 #include "psf/psf_record.h"
 
 namespace kelvt::cli {
 namespace {
 
 using test_support::CliHarness;
+using test_support::JsonLineShapes;
 using test_support::WithoutTime;
 using kelvt::test::ScriptedController;
 
@@ -390,6 +392,115 @@ TEST_F(CliControllerTest, EachCommandsHelpListsTheGlobalOptionsAndPlainChoices) 
     EXPECT_EQ(help.find("->"), std::string::npos) << help;
   }
 }
+
+}  // namespace
+}  // namespace kelvt::cli
+
+namespace kelvt::cli {
+namespace {
+
+// The keys and value types of every command's JSON lines, as scripts rely on
+// them (the README lists them). Shapes as JsonLineShapes writes them.
+struct ShapeCase {
+  const char* name;
+  std::vector<std::string> args;  // "@NAME": a file of the test's folder
+  int status;
+  std::string shapes;
+};
+
+// The fields of a set: a value of 1 to 9 digits is a number, any other a string.
+const std::string kFieldsShape =
+    "fields:{controller_id:s,scanning_method:s,skip_count:n,meas1_mode:s,meas2_mode:s,"
+    "baud_rate:n,scan_control:s,blank1_low:n,blank1_high:n,blank2_low:n,blank2_high:n,"
+    "out1_mode:s,out1_low_threshold:n,out1_high_threshold:n,out1_low_hysteresis:n,"
+    "out1_high_hysteresis:n,out1_scan_count:n,out1_invert:s,out2_use:s,out2_mode:s,"
+    "trigger_value:n,out2_low_threshold:n,out2_high_threshold:n,out2_low_hysteresis:n,"
+    "out2_high_hysteresis:n,out2_scan_count:n,out2_invert:s,analog1_source:s,analog1_invert:s,"
+    "analog1_scan_count:n,analog2_source:s,analog2_invert:s,analog2_scan_count:n,"
+    "serial_transmission:s,ascii_suppress_clear:s,binary_suppress_clear:s,"
+    "binary_suppress_header:s,binary_compress:s}";
+const std::string kScanShape =
+    "{time:s,scan:n,beams:n,broken:{count:n,first:n,last:n},made:{count:n,first:n,last:n},"
+    "filter:s,ranges:[{channels:s,first:n,last:n,state:s}]}\n";
+
+class CliJsonShapeTest : public CliControllerTest, public ::testing::WithParamInterface<ShapeCase> {};
+
+TEST_P(CliJsonShapeTest, KeysAndTypes) {
+  struct NoDevices : SerialDeviceSource {
+    std::vector<SerialDevice> List() override { return {}; }
+    int MonitorDescriptor() override { return -1; }
+    bool TakeChanges() override { return false; }
+  } no_devices;
+  SetDeviceSource(&no_devices);
+  SetJournal journal(Path("journal"));
+  InstallJournal(&journal);
+  Profile settings;
+  settings.Parse("[Devices]\nCOM4=/dev/kelvt-missing\n[PartNumbers]\nPart1=ABC123\n");
+  ctx.SetSettings(settings);
+  PsfRecord record;
+  SetField(record.meas1_mode, "LBB");  // differs from the controller's FBB
+  ASSERT_EQ(WritePsfFile(record, Path("trial.PSF").c_str()), 1);
+  // Beam 10 breaks in the third scan only: a flickering beam for the summary.
+  controller.intercept = [seen = 0](ScriptedController& c, kelvt::test::ScriptedPort&,
+                                    const char* data, int count) mutable {
+    if (count == 3 && data[0] == kWake && data[2] == 'S') {
+      c.scan_payload = ScriptedController::BeamPayload(16, ++seen == 3 ? std::vector<int>{3, 4, 5, 9}
+                                                                      : std::vector<int>{3, 4, 5});
+    }
+    return false;
+  };
+  ASSERT_EQ(Run({"beams"}), kExitOk) << err.str();  // a set for the journal
+
+  std::vector<std::string> argv{"kelvt-cli", "--json"};
+  for (const std::string& arg : GetParam().args) argv.push_back(arg[0] == '@' ? Path(arg.substr(1)) : arg);
+  out.str("");
+  EXPECT_EQ(RunCli(argv, ctx), GetParam().status) << err.str();
+  EXPECT_EQ(JsonLineShapes(out.str()), GetParam().shapes) << out.str();
+  InstallJournal(nullptr);
+  SetDeviceSource(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliJsonShapeTest,
+    ::testing::Values(
+        ShapeCase{"ports", {"ports"}, kExitOk,
+                  "{time:s,settings_file:s,ports:[{port:s,number:n,device:s,from_settings:b,"
+                  "exists:b,accessible:b,selected:b}],devices:[{path:s,by_id:null,port:s,"
+                  "kernel_name:s,driver:s,vendor_id:s,product_id:s,maker:s,product:s,"
+                  "serial_number:s,listed:b,present:b}]}\n"},
+        ShapeCase{"ports_probe", {"ports", "--probe"}, kExitNoAnswer,
+                  "{time:s,path:s,by_id:null,port:s,controller:null,skipped:s}\n"},
+        ShapeCase{"diag", {"diag"}, kExitOk,
+                  "{time:s,system_state:s,operational:b,emitter_count:n,receiver_count:n,"
+                  "total_channels:n,boards:[{type:s,board:n,channels:n,error_code:n,error:s}],"
+                  "part_number:s,date_code:s}\n"},
+        ShapeCase{"psf_get", {"psf", "get", "@got.PSF"}, kExitOk,
+                  "{time:s,source:s,file:s," + kFieldsShape + "}\n"},
+        ShapeCase{"psf_show", {"psf", "show", "@trial.PSF"}, kExitOk,
+                  "{time:s,source:s," + kFieldsShape + "}\n"},
+        ShapeCase{"psf_send", {"psf", "send", "@trial.PSF"}, kExitOk, "{time:s,file:s,accepted:b}\n"},
+        ShapeCase{"psf_diff", {"psf", "diff", "@trial.PSF", "controller"}, kExitDifferent,
+                  "{time:s,a:s,b:s,identical:b,differences:[{key:s,label:s,a:s,b:s}]}\n"},
+        ShapeCase{"beams", {"beams", "--filter", "both"}, kExitOk, kScanShape},
+        ShapeCase{"beams_summary", {"beams", "-n", "50", "--summary"}, kExitOk,
+                  kScanShape + "{time:s,scans:n,beams:n,changes:[{beam:n,changes:n}],"
+                               "flickering:[{beam:n,changes:n}]}\n"},
+        ShapeCase{"measure", {"measure", "@trial.PSF"}, kExitOk,
+                  "{time:s,scan:n,measurements:[{measurement:n,label:s,enabled:b,low:n,high:n,"
+                  "present:n}|{measurement:n,label:s,enabled:b}]}\n"},
+        ShapeCase{"nullspan_get", {"nullspan", "get"}, kExitOk,
+                  "{time:s,values:{null1:n,span1:n,null2:n,span2:n}}\n"},
+        ShapeCase{"nullspan_set", {"nullspan", "set", "0", "2000", "0", "2000"}, kExitOk,
+                  "{time:s,update:s,before:{null1:n,span1:n,null2:n,span2:n},"
+                  "sent:{null1:n,span1:n,null2:n,span2:n},acknowledged:b}\n"},
+        ShapeCase{"stamp", {"stamp", "--part", "ABC123"}, kExitOk,
+                  "{time:s,part_number:s,date_code:s,stamped:b}\n"},
+        ShapeCase{"stamp_list", {"stamp", "--list"}, kExitOk,
+                  "{time:s,settings_file:s,part_numbers:[{entry:s,part_number:s}]}\n"},
+        ShapeCase{"journal", {"journal"}, kExitOk,
+                  "{time:s,folder:s,entries:[{time:s,port:s,device:s,controller:s,part_number:s,"
+                  "date_code:s,operation:s,finished:b,file:s}]}\n"}),
+    [](const ::testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kelvt::cli

@@ -79,6 +79,93 @@ TEST_F(CliBeamsTest, Json) {
             "{\"channels\":\"7 - 16\",\"first\":7,\"last\":16,\"state\":\"Made\"}]}\n");
 }
 
+// CSV lines (CRLF ended); below the header each row's leading time is
+// replaced by "<time>" when it has the ISO 8601 shape, 2026-12-07T20:05:53.123+01:00.
+std::vector<std::string> CsvRows(const std::string& text) {
+  std::vector<std::string> rows;
+  for (std::size_t at = 0, end; at < text.size(); at = end + 2) {
+    end = text.find("\r\n", at);
+    if (end == std::string::npos) end = text.size();
+    std::string row = text.substr(at, end - at);
+    const std::size_t comma = row.find(',');
+    if (!rows.empty() && comma == 29 && row[10] == 'T' && row[19] == '.') {
+      row.replace(0, comma, "<time>");
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST_F(CliBeamsTest, CsvIsAHeaderAndARowPerScan) {
+  ASSERT_EQ(Run({"beams", "--count", "3", "--csv"}), kExitOk) << err.str();
+  const std::vector<std::string> expected{
+      "time,scan,broken,made,first broken,last broken,first made,last made,beams",
+      "<time>,1,3,13,4,6,1,16,0001110000000000", "<time>,2,3,13,4,6,1,16,0001110000000000",
+      "<time>,3,3,13,4,6,1,16,0001110000000000"};
+  EXPECT_EQ(CsvRows(out.str()), expected) << out.str();
+  EXPECT_TRUE(ControllerHoldsItsOwnSet());
+
+  // Watching, every scan is still a row of the record.
+  OnScan(4, [] { RequestInterrupt(SIGINT); });
+  ASSERT_EQ(Run({"beams", "--watch", "--csv"}), kExitOk) << err.str();
+  EXPECT_EQ(CsvRows(out.str()).size(), 5u) << out.str();
+  EXPECT_TRUE(ControllerHoldsItsOwnSet());
+
+  EXPECT_EQ(Run({"--json", "beams", "--csv"}), kExitUsage);
+  EXPECT_EQ(Run({"beams", "--csv", "--json"}), kExitUsage);
+  EXPECT_NE(err.str().find("--csv excludes --json"), std::string::npos) << err.str();
+  EXPECT_EQ(targets.size(), 2u);  // the usage errors never opened the port
+}
+
+TEST_F(CliBeamsTest, SummaryCountsChangesAndNamesTheFlickeringBeam) {
+  // Beam 10 breaks in scan 3 of 50 (2 changes: flickering); beam 12 breaks
+  // from scan 2 on and stays broken (1 change, also under 5 %); beam 16
+  // changes in every scan (not flickering: it changes far too often).
+  const auto curtain = [this] {
+    controller.intercept = [seen = 0](ScriptedController& c, kelvt::test::ScriptedPort&,
+                                      const char* data, int count) mutable {
+      if (count == 3 && data[0] == kWake && data[2] == 'S') {
+        ++seen;
+        std::vector<int> broken{3, 4, 5};
+        if (seen == 3) broken.push_back(9);
+        if (seen >= 2) broken.push_back(11);
+        if (seen % 2 == 0) broken.push_back(15);
+        c.scan_payload = ScriptedController::BeamPayload(16, broken);
+      }
+      return false;
+    };
+  };
+  curtain();
+  ASSERT_EQ(Run({"beams", "--count", "50", "--summary"}), kExitOk) << err.str();
+  const std::string text = WithoutTime(out.str());
+  const std::string summary =
+      "Summary of 50 scans (16 beams)\n"
+      "Beam      Changes\n"
+      "10              2\n"
+      "12              1\n"
+      "16             49\n"
+      "flickering: 10 (2), 12 (1)\n";
+  ASSERT_GE(text.size(), summary.size());
+  EXPECT_EQ(text.substr(text.size() - summary.size()), summary) << text;
+  EXPECT_TRUE(ControllerHoldsItsOwnSet());
+
+  curtain();
+  ASSERT_EQ(Run({"--json", "beams", "--count", "50", "--summary"}), kExitOk) << err.str();
+  const std::string lines = WithoutTime(out.str());
+  const std::string last = lines.substr(lines.rfind('\n', lines.size() - 2) + 1);
+  EXPECT_EQ(last,
+            "{\"scans\":50,\"beams\":16,\"changes\":[{\"beam\":10,\"changes\":2},"
+            "{\"beam\":12,\"changes\":1},{\"beam\":16,\"changes\":49}],"
+            "\"flickering\":[{\"beam\":10,\"changes\":2},{\"beam\":12,\"changes\":1}]}\n");
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 51);
+
+  controller.scan_payload = ScriptedController::BeamPayload(16, {3, 4, 5});
+  controller.intercept = nullptr;
+  ASSERT_EQ(Run({"beams", "-n", "2", "--summary"}), kExitOk) << err.str();
+  EXPECT_NE(out.str().find("(no beam changed)\nflickering: none\n"), std::string::npos) << out.str();
+  EXPECT_EQ(Run({"beams", "--summary", "--csv"}), kExitUsage);
+}
+
 TEST_F(CliBeamsTest, NoBrokenBeamLeavesFirstAndLastEmpty) {
   controller.scan_payload = ScriptedController::BeamPayload(16, {});
   ASSERT_EQ(Run({"beams"}), kExitOk);
@@ -239,6 +326,24 @@ TEST_F(CliMeasureTest, ShowsLowHighAndPresentAndRestores) {
       << out.str();
   EXPECT_EQ(controller.psf_writes, 2);
   EXPECT_TRUE(ControllerHoldsItsOwnSet());
+}
+
+TEST_F(CliMeasureTest, CsvRowsCarryPresentLowAndHigh) {
+  const std::string path = WriteSet("VHS", "LBB");  // measurement 2 only
+  controller.intercept = [seen = 0](ScriptedController& c, kelvt::test::ScriptedPort&,
+                                    const char* data, int count) mutable {
+    if (count == 3 && data[0] == kWake && data[2] == 'S') {
+      c.scan_payload = std::string(1, '\0') + (++seen == 2 ? '\x03' : '\x05');
+    }
+    return false;
+  };
+  ASSERT_EQ(Run({"measure", path, "-n", "3", "--csv"}), kExitOk) << err.str();
+  const std::vector<std::string> expected{
+      "time,scan,measurement 2,measurement 2 low,measurement 2 high", "<time>,1,5,5,5",
+      "<time>,2,3,3,5", "<time>,3,5,3,5"};
+  EXPECT_EQ(CsvRows(out.str()), expected) << out.str();
+  EXPECT_TRUE(ControllerHoldsItsOwnSet());
+  EXPECT_EQ(Run({"--json", "measure", path, "--csv"}), kExitUsage);
 }
 
 TEST_F(CliMeasureTest, TheTrialSetRunsInHostModeWithBinaryValues) {

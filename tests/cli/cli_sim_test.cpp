@@ -165,6 +165,32 @@ TEST_F(CliSimTest, BeamsCountThreeThenTheControllersOwnSet) {
   ExpectControllerHolds(before);
 }
 
+TEST_F(CliSimTest, CsvRowsReachAPipeWhileTheScanRuns) {
+  StartSim({"--beams", "4-6"});
+  auto watch = Start({"beams", "--watch", "--csv"});
+  // The second row arrives while the command still runs: each row is flushed.
+  ASSERT_TRUE(watch->WaitForOutput(",2,3,29,4,6,1,32,000111", 15000)) << watch->err();
+  watch->Signal(SIGINT);
+  EXPECT_EQ(watch->Finish(15000), kExitOk) << watch->err();
+  EXPECT_EQ(watch->out().find("time,scan,broken,made,first broken,last broken,first made,last "
+                              "made,beams\r\n"),
+            0u);
+}
+
+TEST_F(CliSimTest, SummaryNamesTheBeamTheSimulatorFlickersAsItsSeedSays) {
+  // Seed 7 breaks beam 9 in one of the first 60 scans: 2 changes, flickering.
+  StartSim({"--beams", "4-6", "--flicker", "9:2", "--seed", "7", "--reply-delay", "0"});
+  const Result beams = Cli({"beams", "--count", "60", "--summary"});
+  ASSERT_EQ(beams.status, kExitOk) << beams.err;
+  ASSERT_NE(beams.out.rfind("Summary of "), std::string::npos) << beams.out;
+  const std::string summary = beams.out.substr(beams.out.rfind("Summary of "));
+  EXPECT_EQ(summary,
+            "Summary of 60 scans (32 beams)\n"
+            "Beam      Changes\n"
+            "9               2\n"
+            "flickering: 9 (2)\n");
+}
+
 TEST_F(CliSimTest, BeamsWatchStopsOnCtrlCAndRestores) {
   StartSim({"--beams", "4-6", "--meas1", "TBB"});
   const std::string before = Path("before.PSF");

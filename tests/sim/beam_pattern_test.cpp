@@ -99,5 +99,41 @@ TEST(MovingBeams, WiderThanTheCurtainCoversItWhileInside) {
   EXPECT_EQ(Picture(p, 4, 1300), "0000");  // lead at 13 of a 14-long cycle: gone
 }
 
+// How many of `scans` scans break each of `n` beams.
+std::vector<int> FlickerCounts(const BeamPattern& p, int n, int scans) {
+  std::vector<int> counts(static_cast<size_t>(n), 0);
+  std::vector<uint8_t> broken;
+  for (int scan = 0; scan < scans; ++scan) {
+    p.Fill(n, 0, broken);
+    p.AddFlicker(static_cast<uint64_t>(scan), broken);
+    for (int i = 0; i < n; ++i) counts[static_cast<size_t>(i)] += broken[static_cast<size_t>(i)];
+  }
+  return counts;
+}
+
+TEST(FlickeringBeams, BreakInTheirShareOfScansTheSameForTheSameSeed) {
+  BeamPattern p;
+  std::string error;
+  ASSERT_TRUE(p.SetFlicker("2:10, 4:0.5,6:100,7:0,40:50", 7, error)) << error;
+  const std::vector<int> counts = FlickerCounts(p, 8, 20000);
+  EXPECT_EQ(counts[0], 0);
+  EXPECT_NEAR(counts[1], 2000, 200);
+  EXPECT_NEAR(counts[3], 100, 40);
+  EXPECT_EQ(counts[5], 20000);
+  EXPECT_EQ(counts[6], 0);
+  EXPECT_EQ(FlickerCounts(p, 8, 500), FlickerCounts(p, 8, 500));
+  BeamPattern other;
+  ASSERT_TRUE(other.SetFlicker("2:10, 4:0.5,6:100,7:0,40:50", 8, error));
+  EXPECT_NE(FlickerCounts(other, 8, 500), FlickerCounts(p, 8, 500));  // another seed
+  // A bad list keeps what was set.
+  for (const char* bad : {"2", "2:", ":5", "0:5", "2:101", "2:-1", "2:x", "2:5,", "2:5;3:1"}) {
+    EXPECT_FALSE(p.SetFlicker(bad, 7, error)) << bad;
+    EXPECT_NE(error.find("flicker:"), std::string::npos) << bad;
+  }
+  EXPECT_EQ(FlickerCounts(p, 8, 20000), counts);
+  ASSERT_TRUE(p.SetFlicker("", 7, error));
+  EXPECT_EQ(FlickerCounts(p, 8, 1000), std::vector<int>(8, 0));
+}
+
 }  // namespace
 }  // namespace kelvt::sim

@@ -103,6 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_DOUBLE_EQ(c.garble_rate, 0.2);
                    EXPECT_EQ(c.seed, 7u);
                  }},
+        GoodCase{"flicker", [](SimOptions& o) { o.flicker = "3:100"; },
+                 [](const SimConfig& c) {
+                   std::vector<uint8_t> broken(4, 0);
+                   c.beams.AddFlicker(0, broken);
+                   EXPECT_EQ(broken, (std::vector<uint8_t>{0, 0, 1, 0}));
+                 }},
         GoodCase{"moving", [](SimOptions& o) { o.moving = 3; o.speed = 4; },
                  [](const SimConfig& c) { EXPECT_TRUE(c.beams.Moving()); }},
         GoodCase{"psf_file",
@@ -160,6 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"null_span_big", [](SimOptions& o) { o.null_span = "1,2,3,10000"; }, "four values"},
         BadCase{"boards", [](SimOptions& o) { o.boards = "Q8"; }, "kind must be E"},
         BadCase{"beams", [](SimOptions& o) { o.beams = "0"; }, "beams:"},
+        BadCase{"flicker", [](SimOptions& o) { o.flicker = "3"; }, "flicker:"},
         BadCase{"moving", [](SimOptions& o) { o.moving = -1; }, "moving object"},
         BadCase{"speed", [](SimOptions& o) { o.moving = 2; o.speed = 0; }, "moving object"},
         BadCase{"reply_delay", [](SimOptions& o) { o.reply_delay_ms = -1; }, "reply delay"},

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -30,6 +31,7 @@
 #include "tools/measurement_dlg.h"
 #include "tools/null_span_dlg.h"
 #include "tools/psf_config_dlg.h"
+#include "tools/psf_report_dlg.h"
 #include "tools/spreadsheet.h"
 
 namespace kelvt {
@@ -361,10 +363,66 @@ TEST_F(PsfConfigTest, TabFollowsTheLayoutGroupByGroup) {
       "out2ModeList", "out2LowThresholdEdit", "out2HighThresholdEdit", "out2LowHysteresisEdit",
       "out2HighHysteresisEdit", "out2ScanEdit", "out2InvertEdit",
       "alarmButton", "triggerButton", "triggerValueEdit",
-      "executeButton", "saveButton", "uploadButton", "quitButton",
+      "executeButton", "saveButton", "reportButton", "uploadButton", "quitButton",
       "nullSpanButton", "retrieveButton", "sendButton", "exitButton"};
   EXPECT_EQ(dialog->focusWidget(), ListOf(*dialog, "meas1List"));
   EXPECT_EQ(test::TabChain(ListOf(*dialog, "meas1List")), expected);
+}
+
+TEST_F(PsfConfigTest, ReportShowsTheSetWithItsSourceAndSavesAsPdf) {
+  QTemporaryDir dir;
+  PsfRecord in_file;
+  SetField(in_file.meas1_mode, "CBM");
+  const std::string file = dir.filePath("line4.PSF").toStdString();
+  ASSERT_EQ(WritePsfFile(in_file, file.c_str()), 1);
+  PsfRecord held;
+  SetField(held.meas1_mode, "TBB");
+  Hold(controller_, held);
+  const QString pdf = dir.filePath("report.pdf");
+  CPsfReportDlg::SetPdfPathChooser([&pdf](QWidget*, QString& path) {
+    path = pdf;
+    return true;
+  });
+
+  struct Case {
+    const char* name;
+    std::function<void(CPsfConfigDlg&)> before;
+    const char* value;   // the measurement 1 mode the page shows
+    std::string origin;  // how the page names the source
+  };
+  const Case cases[] = {
+      {"edited here", [](CPsfConfigDlg& d) { Choose(d, "meas1List", "LBM"); }, "LBM", "edited"},
+      {"uploaded", [](CPsfConfigDlg& d) { Click(d, "uploadButton"); }, "TBB",
+       "Controller on COM1, read 20"},
+      {"retrieved, then changed",
+       [this, &file](CPsfConfigDlg& d) {
+         prompter_.ChooseFiles({file});
+         Click(d, "retrieveButton");
+         Enter(d, kBoxBlank1Low, "7");
+       },
+       "CBM", "File " + file + ", edited"},
+  };
+  for (const Case& c : cases) {
+    auto dialog = Open();
+    c.before(*dialog);
+    QString page;
+    QTimer::singleShot(0, [&page] {
+      auto* report = qobject_cast<CPsfReportDlg*>(QApplication::activeModalWidget());
+      if (report == nullptr) return;
+      page = report->PageText();
+      report->findChild<QPushButton*>(QStringLiteral("pdfButton"))->click();
+      report->accept();
+    });
+    QFile::remove(pdf);
+    Click(*dialog, "reportButton");
+    EXPECT_TRUE(page.contains(QLatin1String(c.value))) << c.name << page.toStdString();
+    EXPECT_TRUE(page.contains(QString::fromStdString(c.origin))) << c.name << page.toStdString();
+    QFile written(pdf);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << c.name;
+    EXPECT_GT(written.size(), 100) << c.name;
+    EXPECT_EQ(written.read(4), QByteArray("%PDF")) << c.name;
+  }
+  CPsfReportDlg::SetPdfPathChooser(nullptr);
 }
 
 TEST_F(PsfConfigTest, SaveTellsTheTechnicianWhenTheFileCannotBeWritten) {
