@@ -24,6 +24,7 @@
 #include "tools/edit_psf_operation.h"
 #include "tools/devices_dlg.h"
 #include "tools/part_number_operation.h"
+#include "tools/record_control.h"
 
 namespace kelvt {
 
@@ -80,6 +81,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   serial_port_menu->addSeparator();
   AddCommand(serial_port_menu, kCmdSerialDevices, QStringLiteral("Devices..."),
              QStringLiteral("Lists the serial devices, maps a port to one, finds the controller"));
+  AddCommand(options, kCmdRecordFolder, QStringLiteral("&Record Folder..."),
+             QStringLiteral("Chooses the folder the Alignment and Measurement recordings go to"));
   AddCommand(options, kCmdSaveSettings, QStringLiteral("&Save Settings on Exit"),
              QStringLiteral("Save Settings when application exits."))
       ->setCheckable(true);
@@ -99,6 +102,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   connect(Action(kCmdHelpIndex), &QAction::triggered, this, &CMainFrame::OnHelpIndex);
   connect(Action(kCmdAbout), &QAction::triggered, this, &CMainFrame::OnAbout);
   connect(Action(kCmdSerialDevices), &QAction::triggered, this, &CMainFrame::OnSerialDevices);
+  connect(Action(kCmdRecordFolder), &QAction::triggered, this, &CMainFrame::OnRecordFolder);
   for (QMenu* menu : {main_menu, options, serial_port_menu, help}) {
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateMenuStates);
   }
@@ -140,6 +144,7 @@ void CMainFrame::ReadSettings() {
   profile.Load();  // no file: every value takes its default
   settings = ReadFrameSettings(profile);
   Operation::SetDeviceOverrides(settings.devices);
+  RecordControl::SetFolder(settings.record_folder);
   UpdateMenuStates();
 }
 
@@ -254,6 +259,13 @@ void CMainFrame::OnSerialDevices() {
   }
   operation_running = false;
   UpdateMenuStates();
+}
+
+void CMainFrame::OnRecordFolder() {
+  std::string folder = RecordControl::Folder();
+  if (!CurrentPrompter().ChooseFolder(this, folder) || folder.empty()) return;
+  settings.record_folder = folder;
+  RecordControl::SetFolder(folder);
 }
 
 void CMainFrame::OnSaveSettings() {

@@ -29,6 +29,7 @@ enum MenuCommand : int {
   kCmdSaveSettings = 32778,
   kCmdPartNumber = 32784,
   kCmdSerialDevices = 32808,  // Options > Serial Port > Devices...
+  kCmdRecordFolder = 32809,   // Options > Record Folder...
   kCmdAbout = 57664,
   kCmdExit = 57665,
   kCmdHelpIndex = 57666,
@@ -53,6 +54,8 @@ class CMainFrame : public QMainWindow {
   // Asks about each set the journal holds unfinished; Yes puts it back.
   void OfferUnfinishedSets();
   int SaveOnExit() const { return settings.save_on_exit; }
+  // The chosen record folder; empty while the default is used.
+  const std::string& RecordFolder() const { return settings.record_folder; }
   int PartNumbersPresent() const { return settings.part_numbers_present; }
   // The settings file this window reads and writes (and the part-number list lives in).
   const std::string& SettingsPath() const { return settings_path; }
@@ -77,6 +80,8 @@ class CMainFrame : public QMainWindow {
   void OnPartNumber();
   void OnSerialPort(int index);
   void OnSerialDevices();
+  // Asks for the folder of scan recordings; kept in the settings on exit.
+  void OnRecordFolder();
   void OnSaveSettings();
   void OnHelpIndex();
   void OnAbout();

@@ -63,6 +63,16 @@ class QtPrompter final : public Prompter {
     return RunFileDialog(dialog, path);
   }
 
+  bool ChooseFolder(QWidget* parent, std::string& folder) override {
+    WaitCursor::SuspendAll();
+    const QString chosen = QFileDialog::getExistingDirectory(
+        parent, QStringLiteral("Record Folder"), QString::fromStdString(folder));
+    WaitCursor::ResumeAll();
+    if (chosen.isEmpty()) return false;
+    folder = chosen.toStdString();
+    return true;
+  }
+
   void Beep() override { QApplication::beep(); }
 
  private:

@@ -27,6 +27,8 @@ class Prompter {
   virtual bool OpenPsfFile(QWidget* parent, std::string& path) = 0;
   // The PSF save dialog ("FileSave", asks before replacing); true and the path on OK.
   virtual bool SavePsfFile(QWidget* parent, std::string& path) = 0;
+  // The record folder dialog: starts in `folder`; true and the folder on OK.
+  virtual bool ChooseFolder(QWidget* parent, std::string& folder) = 0;
   // The warning beep some rules sound.
   virtual void Beep() = 0;
 };

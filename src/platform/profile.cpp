@@ -41,6 +41,8 @@ int DigitValue(char c) {
   return 99;
 }
 
+}  // namespace
+
 std::string HomeFolder() {
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] == '/') return home;
@@ -48,9 +50,6 @@ std::string HomeFolder() {
   if (pw != nullptr && pw->pw_dir != nullptr && pw->pw_dir[0] == '/') return pw->pw_dir;
   return {};
 }
-
-
-}  // namespace
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -20,6 +20,8 @@ namespace kelvt {
 // kelvt.INI in $XDG_CONFIG_HOME, else in ~/.config. The desktop tool and the
 // command-line tool share it.
 std::string SettingsFilePath();
+// $HOME when absolute, else the password database's; empty without either.
+std::string HomeFolder();
 
 class Profile {
  public:

@@ -11,6 +11,7 @@
 #include "gui/prompter.h"
 #include "link/controller_link.h"
 #include "tools/curtain_view.h"
+#include "tools/record_control.h"
 #include "tools/spreadsheet.h"
 
 namespace kelvt {
@@ -55,6 +56,7 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
   stop_button->setEnabled(false);
   for (QPushButton* b : {run_button, stop_button, exit_button}) b->setAutoDefault(false);
   exit_button->setDefault(true);
+  record_ = new RecordControl("alignment", this);
 
   auto* left = new QVBoxLayout;
   left->addWidget(summary_grid);
@@ -66,12 +68,14 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(run_button);
+  buttons->addWidget(record_->CheckBox());
   buttons->addWidget(stop_button);
   buttons->addWidget(exit_button);
   buttons->addStretch(1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top, 1);
   layout->addLayout(buttons);
+  layout->addWidget(record_->StatusLabel());
   resize(620, 460);
 
   connect(run_button, &QPushButton::clicked, this, [this] { OnRun(); });
@@ -99,6 +103,7 @@ void CAlignmentDlg::OnRun() {
     LoopScope loop(*this, true);
     BeamBitmapScan current(channel_count);
     running = 1;
+    record_->BeginAlignment();
     while (running) {
       if (!link->Scan(current)) {
         CurrentPrompter().Message(this, "Unable to Input Scan.", kAppTitle, PromptButtons::Ok,
@@ -106,6 +111,7 @@ void CAlignmentDlg::OnRun() {
         running = 0;
         break;
       }
+      record_->AppendAlignment(current);
       if (!(scans_done > 0 && last_scan.Equals(current) && shown_filter == selected_filter)) {
         shown_filter = selected_filter;
         UpdateSummary(current.statistics);
@@ -119,6 +125,7 @@ void CAlignmentDlg::OnRun() {
       // dialog itself stays open until Exit.
       if (CloseRequested()) running = 0;
     }
+    record_->End();
   }
   stop_button->setEnabled(false);
   exit_button->setEnabled(true);

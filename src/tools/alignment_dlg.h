@@ -18,6 +18,7 @@ namespace kelvt {
 class ControllerLink;
 class CSpreadSheet;
 class CurtainView;
+class RecordControl;
 
 class CAlignmentDlg : public LoopDialog {
   Q_OBJECT
@@ -43,6 +44,7 @@ class CAlignmentDlg : public LoopDialog {
   QRadioButton* BrokenButton() const { return broken_button; }
   QRadioButton* MadeButton() const { return made_button; }
   QRadioButton* BothButton() const { return both_button; }
+  RecordControl* Recorder() const { return record_; }
   bool Running() const { return running != 0; }
   int ScansDone() const { return scans_done; }
   int ChannelCount() const { return channel_count; }
@@ -66,6 +68,7 @@ class CAlignmentDlg : public LoopDialog {
   QRadioButton* made_button;
   QRadioButton* both_button;
   CurtainView* curtain;
+  RecordControl* record_;
   ControllerLink* link;
   int channel_count;
   int running = 0;

@@ -14,6 +14,7 @@
 #include "gui/prompter.h"
 #include "platform/idle.h"
 #include "platform/profile.h"
+#include "tools/grid_copy.h"
 
 namespace kelvt {
 namespace {
@@ -50,6 +51,7 @@ CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, 
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
+  AddCopyAction(table_);
 
   port_box_ = new QComboBox(this);
   for (int i = 0; i < 24; ++i) port_box_->addItem(Q(PortText(i)));

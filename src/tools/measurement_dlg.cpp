@@ -11,6 +11,7 @@
 #include "link/controller_link.h"
 #include "link/scan_record.h"
 #include "tools/measurement_plot.h"
+#include "tools/record_control.h"
 #include "tools/spreadsheet.h"
 
 namespace kelvt {
@@ -57,6 +58,7 @@ CMeasurementDlg::CMeasurementDlg(ControllerLink* link, QWidget* parent)
   exit_button->setObjectName(QStringLiteral("exitButton"));
   stop_button->setEnabled(false);
   exit_button->setDefault(true);
+  record_ = new RecordControl("measurement", this);
 
   auto* left = new QVBoxLayout;
   auto* count_row = new QHBoxLayout;
@@ -66,9 +68,11 @@ CMeasurementDlg::CMeasurementDlg(ControllerLink* link, QWidget* parent)
   left->addLayout(count_row);
   left->addWidget(grid);
   left->addWidget(plot_);
+  left->addWidget(record_->StatusLabel());
 
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(run_button);
+  buttons->addWidget(record_->CheckBox());
   buttons->addWidget(stop_button);
   buttons->addWidget(step_button);
   buttons->addWidget(exit_button);
@@ -156,6 +160,7 @@ void CMeasurementDlg::OnRun() {
     stats1.Reset();
     stats2.Reset();
     plot_->Clear();
+    record_->BeginMeasurement(mode);
 
     MeasurementScan previous(mode);
     MeasurementScan current(mode);
@@ -173,11 +178,13 @@ void CMeasurementDlg::OnRun() {
       }
       plot_->Record(one, current.value1, two, current.value2);
       if (first || current.Differs(previous)) ShowValues(current);
+      record_->AppendMeasurement(mode, stats1, stats2);
       first = false;
       previous.CopyValues(current);
       // Closing is refused while the loop runs; asking for it stops the loop.
       if (CloseRequested()) running = 0;
     }
+    record_->End();
   }
   run_button->setEnabled(true);
   step_button->setEnabled(true);
@@ -201,6 +208,10 @@ void CMeasurementDlg::OnStep() {
   }
   plot_->Record(ReportsMeasurement1(mode), scan.value1, ReportsMeasurement2(mode), scan.value2);
   ShowValues(scan);
+  // A step adds to the recording of earlier steps; Run's Stop or Exit ends it.
+  record_->BeginMeasurement(mode);
+  record_->AppendMeasurement(mode, stats1, stats2);
+  record_->End(/*keep_open=*/true);
 }
 
 }  // namespace kelvt

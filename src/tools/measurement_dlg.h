@@ -15,6 +15,7 @@ class CSpreadSheet;
 class ControllerLink;
 class MeasurementPlot;
 class MeasurementScan;
+class RecordControl;
 
 class CMeasurementDlg : public LoopDialog {
   Q_OBJECT
@@ -42,6 +43,7 @@ class CMeasurementDlg : public LoopDialog {
   QPushButton* StopButton() const { return stop_button; }
   QPushButton* StepButton() const { return step_button; }
   QPushButton* ExitButton() const { return exit_button; }
+  RecordControl* Recorder() const { return record_; }
 
  public slots:
   void OnRun();
@@ -64,6 +66,7 @@ class CMeasurementDlg : public LoopDialog {
   QPushButton* stop_button;
   QPushButton* step_button;
   QPushButton* exit_button;
+  RecordControl* record_;
   MeasurementStatistics stats1;
   MeasurementStatistics stats2;
   int running = 0;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "tools/grid_copy.h"
+
 namespace kelvt {
 namespace {
 // Keeps a row count within what the table can hold.
@@ -13,7 +15,9 @@ int ClampCount(long n) { return static_cast<int>(std::clamp<long>(n, 0, INT_MAX 
 
 CSpreadSheet::CSpreadSheet(QWidget* parent) : QTableWidget(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::NoSelection);
+  // Cells can be selected only to be copied out (Ctrl+C, context menu).
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  AddCopyAction(this);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 }
 

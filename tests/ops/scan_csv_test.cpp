@@ -10,6 +10,7 @@
 
 #include "ops/beam_history.h"
 #include "ops/csv_recorder.h"
+#include "ops/record_folder.h"
 
 namespace kelvt {
 namespace {
@@ -208,6 +209,53 @@ TEST(CsvRecorder, BuffersUntilFlushAndNeverReplacesAFile) {
   EXPECT_EQ(ReadAll(path).size(), 6u + 1400u);  // untouched
   EXPECT_EQ(again.Append("a", 1), 0);
   std::remove(path.c_str());
+}
+
+TEST(RecordFolder, DefaultFileNameAndCreation) {
+  namespace fs = std::filesystem;
+  const fs::path base =
+      fs::temp_directory_path() / ("kelvt-records-" + std::to_string(getpid()));
+  fs::remove_all(base);
+  fs::create_directories(base / "with" / "Documents");
+  fs::create_directories(base / "without");
+  fs::create_directories(base / "file");
+  std::ofstream(base / "file" / "Documents") << "not a folder";
+  const std::string b = base.string();
+  struct DefaultCase { std::string home, folder; };
+  const DefaultCase defaults[] = {
+      {b + "/with", b + "/with/Documents/kelvt"},
+      {b + "/with/", b + "/with/Documents/kelvt"},
+      {b + "/without", b + "/without"},
+      {b + "/file", b + "/file"},
+      {"", ""},
+  };
+  for (const DefaultCase& c : defaults) EXPECT_EQ(DefaultRecordFolder(c.home), c.folder) << c.home;
+
+  struct NameCase { std::string folder; const char* kind; int attempt; std::string path; };
+  const NameCase names[] = {
+      {"/data/rec", "alignment", 1, "/data/rec/alignment-20261207-200503.csv"},
+      {"/data/rec/", "measurement", 1, "/data/rec/measurement-20261207-200503.csv"},
+      {"/", "alignment", 3, "/alignment-20261207-200503-3.csv"},
+  };
+  for (const NameCase& c : names) {
+    EXPECT_EQ(RecordFilePath(c.folder, c.kind, kTime, c.attempt), c.path);
+  }
+
+  struct MakeCase { std::string folder; int result; int err; };
+  const MakeCase makes[] = {
+      {b + "/with/Documents/kelvt", 1, 0},
+      {b + "/new/a/b", 1, 0},
+      {b + "/without", 1, 0},
+      {b + "/file/Documents/kelvt", 0, ENOTDIR},
+      {"", 0, ENOENT},
+  };
+  for (const MakeCase& c : makes) {
+    errno = 0;
+    EXPECT_EQ(MakeRecordFolder(c.folder), c.result) << c.folder;
+    if (c.result == 1) EXPECT_TRUE(fs::is_directory(c.folder)) << c.folder;
+    else EXPECT_EQ(errno, c.err) << c.folder;
+  }
+  fs::remove_all(base);
 }
 
 }  // namespace

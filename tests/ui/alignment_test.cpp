@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +29,7 @@
 #include "tools/alignment_dlg.h"
 #include "tools/alignment_operation.h"
 #include "tools/curtain_view.h"
+#include "tools/record_control.h"
 #include "tools/spreadsheet.h"
 #include "ui/support/scripted_prompter.h"
 #include "ui/support/ui_test_util.h"
@@ -444,6 +449,123 @@ TEST_F(AlignmentTest, CurtainShowsEachBeamInItsColour) {
     QDir().mkpath(dir);
     EXPECT_TRUE(d->grab().save(dir + "/alignment_dialog.png"));
   });
+}
+
+// The lines of a recording with the time (first field) dropped, after
+// checking that it is an ISO time.
+std::vector<std::string> RecordedRows(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> rows;
+  std::string line;
+  while (std::getline(in, line)) {
+    EXPECT_TRUE(!line.empty() && line.back() == '\r') << line;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (rows.empty()) {
+      rows.push_back(line);  // the header
+      continue;
+    }
+    EXPECT_EQ(line.find('T'), 10u) << line;
+    rows.push_back(line.substr(line.find(',') + 1));
+  }
+  return rows;
+}
+
+TEST_F(AlignmentTest, RecordWritesEveryScanOfTheLoopToANewFile) {
+  controller_.diagnostics = ScriptedController::DiagnosticsReply(
+      'A', {{'E', '1', 'G', '0'}, {'R', '1', 'G', '0'}});  // 16 beams
+  // Each scan answers with the next map; then the controller goes silent.
+  std::vector<std::vector<int>> maps;
+  size_t next = 0;
+  controller_.intercept = [&](ScriptedController& c, ScriptedPort&, const char* d, int n) {
+    if (n != 3 || d[2] != 'S') return false;
+    if (next < maps.size()) {
+      c.scan_payload = ScriptedController::BeamPayload(16, maps[next++]);
+      return false;
+    }
+    ++c.scans;
+    return true;
+  };
+  QTemporaryDir temp;
+  ASSERT_TRUE(temp.isValid());
+  const QString folder = temp.path() + "/records/kelvt";  // created at the first recording
+  RecordControl::SetFolder(folder.toStdString());
+  const std::string header =
+      "time,scan,broken,made,first broken,last broken,first made,last made,beams";
+  RunAlignment([&](CAlignmentDlg* d) {
+    RecordControl* rec = d->Recorder();
+    QCheckBox* box = rec->CheckBox();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(box->text(), "Re&cord");
+
+    // Off: the loop writes nothing, not even the folder.
+    maps = {{1}, {2}};
+    next = 0;
+    d->RunButton()->click();
+    EXPECT_EQ(d->ScansDone(), 2);
+    EXPECT_FALSE(QDir(folder).exists());
+    EXPECT_TRUE(rec->StatusLabel()->text().isEmpty());
+
+    // On: a header and one row per scan, every scan (changed or not).
+    box->setChecked(true);
+    maps = {{3, 4, 5}, {3, 4, 5}, {9}};
+    next = 0;
+    QString status_while_running;
+    QObject owner;
+    Repeat(&owner, [&] {
+      if (next < 2) return false;
+      status_while_running = rec->StatusLabel()->text();
+      return true;
+    });
+    d->RunButton()->click();
+    const std::string path = rec->Path();
+    EXPECT_EQ(status_while_running.toStdString(), "Recording to " + path);
+    EXPECT_EQ(rec->StatusLabel()->text().toStdString(), "Recorded 3 scan(s) to " + path);
+    const QStringList files = QDir(folder).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(QRegularExpression("^alignment-\\d{8}-\\d{6}\\.csv$").match(files[0]).hasMatch())
+        << files[0].toStdString();
+    EXPECT_EQ(RecordedRows(path), (std::vector<std::string>{
+                                      header,
+                                      "1,3,13,4,6,1,16,0001110000000000",
+                                      "2,3,13,4,6,1,16,0001110000000000",
+                                      "3,1,15,10,10,1,16,0000000001000000"}));
+
+    // Ticked while the loop runs: a further new file from the scan in progress on.
+    box->setChecked(false);
+    maps = {{0}, {0}, {15}, {}};
+    next = 0;
+    int done_at_tick = -1;
+    Repeat(&owner, [&] {
+      if (next < 2) return false;
+      done_at_tick = d->ScansDone();
+      box->setChecked(true);
+      return true;
+    });
+    d->RunButton()->click();
+    ASSERT_GE(done_at_tick, 4);  // two loops of 2 and 3 came before
+    const int recorded = 2 + 3 + 4 - done_at_tick;
+    EXPECT_NE(rec->Path(), path);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2);
+    const std::vector<std::string> rows = RecordedRows(rec->Path());
+    ASSERT_EQ(rows.size(), static_cast<size_t>(recorded + 1));
+    EXPECT_EQ(rows.back(), std::to_string(recorded) + ",0,16,,,1,16,0000000000000000");
+
+    // A folder that cannot be made: the reason shows, Record goes off, the loop runs on.
+    RecordControl::SetFolder(temp.path().toStdString() + "/records/kelvt/" +
+                             files[0].toStdString() + "/sub");
+    box->setChecked(true);
+    maps = {{1}, {2}, {3}};
+    next = 0;
+    const int before = d->ScansDone();
+    d->RunButton()->click();
+    EXPECT_EQ(d->ScansDone(), before + 3);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_TRUE(rec->StatusLabel()->text().startsWith("Cannot record: the folder "));
+    EXPECT_TRUE(rec->StatusLabel()->text().endsWith(" cannot be created (Not a directory)."))
+        << rec->StatusLabel()->text().toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2);
+  });
+  RecordControl::SetFolder({});
 }
 
 }  // namespace

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +25,7 @@
 #include "support/scripted_prompter.h"
 #include "tools/measurement_dlg.h"
 #include "tools/measurement_plot.h"
+#include "tools/record_control.h"
 #include "tools/spreadsheet.h"
 
 namespace kelvt {
@@ -271,6 +276,53 @@ TEST_F(MeasurementTest, ScreenshotWithTrend) {
   dialog->OnRun();
   QDir().mkpath(KELVT_SCREENSHOT_DIR);
   EXPECT_TRUE(dialog->grab().save(QStringLiteral(KELVT_SCREENSHOT_DIR "/measurement.png")));
+}
+
+// The rows of a recording without their time fields.
+std::vector<std::string> Recorded(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    rows.push_back(rows.empty() ? line : line.substr(line.find(',') + 1));
+  }
+  return rows;
+}
+
+TEST_F(MeasurementTest, RecordKeepsEveryScanWithItsStatistics) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  RecordControl::SetFolder(folder.path().toStdString());
+  const std::string header =
+      "time,scan,measurement 1,measurement 1 low,measurement 1 high,"
+      "measurement 2,measurement 2 low,measurement 2 high";
+  auto dialog = Open(2, "TBB", "LBM");
+  RecordControl* rec = dialog->Recorder();
+
+  Script({{5, 1}, {5, 1}});
+  dialog->OnRun();  // Record off
+  EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+
+  rec->CheckBox()->setChecked(true);
+  Script({{5, 1}, {3, 2}, {3, 2}, {7, 2}});
+  dialog->OnRun();
+  const std::string run_file = rec->Path();
+  EXPECT_EQ(rec->StatusLabel()->text().toStdString(), "Recorded 4 scan(s) to " + run_file);
+  EXPECT_EQ(Recorded(run_file), (std::vector<std::string>{header, "1,5,5,5,1,1,1", "2,3,3,5,2,1,2",
+                                                          "3,3,3,5,2,1,2", "4,7,3,7,2,1,2"}));
+
+  // Steps go into one further file, closed at Exit.
+  Script({{8, 0}, {2, 4}});
+  dialog->OnStep();
+  dialog->OnStep();
+  EXPECT_NE(rec->Path(), run_file);
+  EXPECT_EQ(rec->StatusLabel()->text().toStdString(), "Recording to " + rec->Path());
+  QTest::mouseClick(dialog->ExitButton(), Qt::LeftButton);
+  EXPECT_EQ(rec->StatusLabel()->text().toStdString(), "Recorded 2 scan(s) to " + rec->Path());
+  EXPECT_EQ(Recorded(rec->Path()),
+            (std::vector<std::string>{header, "1,8,3,8,0,0,2", "2,2,2,8,4,0,4"}));
+  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
+  RecordControl::SetFolder({});
 }
 
 TEST(MeasurementHistoryTest, KeepsTheLastScansInOrder) {

@@ -7,8 +7,10 @@
 
 #include "app/main_frame.h"
 #include "gui/operation.h"
+#include "ops/record_folder.h"
 #include "platform/profile.h"
 #include "serial/device_path.h"
+#include "tools/record_control.h"
 #include "ui/support/scripted_prompter.h"
 #include "ui/support/ui_test_util.h"
 
@@ -207,6 +209,39 @@ TEST(Settings, AFailedWriteIsReported) {
   EXPECT_EQ(prompter.messages[0].caption, "Kelvo-Tarn");
   EXPECT_EQ(prompter.messages[0].icon, PromptIcon::Warning);
   EXPECT_NE(prompter.messages[0].detail.find(config.SettingsPath()), std::string::npos);
+}
+
+TEST(Settings, RecordFolderIsChosenOnceAndKept) {
+  TempConfigHome config;
+  config.WriteSettings("[Communication]\nPort=1\n");
+  ScriptedPrompter prompter;
+  prompter.ChooseFiles({std::nullopt, "/data/line 4", "/data/line 5"});
+  {
+    CMainFrame frame;
+    EXPECT_EQ(frame.Action(kCmdRecordFolder)->text(), "&Record Folder...");
+    EXPECT_EQ(RecordControl::Folder(), DefaultRecordFolder());
+    frame.Action(kCmdRecordFolder)->trigger();  // cancelled: nothing changes
+    EXPECT_EQ(frame.RecordFolder(), "");
+    frame.Action(kCmdRecordFolder)->trigger();
+    EXPECT_EQ(RecordControl::Folder(), "/data/line 4");
+  }
+  // The dialog starts where the recordings go now.
+  EXPECT_EQ(prompter.folder_starts,
+            (std::vector<std::string>{DefaultRecordFolder(), DefaultRecordFolder()}));
+  EXPECT_EQ(config.ReadSettings(),
+            "[Communication]\nPort=1\n\n[Options]\nSave=1\n\n[Records]\nFolder=/data/line 4\n");
+  {
+    CMainFrame next;
+    EXPECT_EQ(next.RecordFolder(), "/data/line 4");
+    EXPECT_EQ(RecordControl::Folder(), "/data/line 4");
+    // With Save off the new choice is used but not written.
+    next.Action(kCmdSaveSettings)->trigger();
+    next.Action(kCmdRecordFolder)->trigger();
+    EXPECT_EQ(prompter.folder_starts.back(), "/data/line 4");
+    EXPECT_EQ(RecordControl::Folder(), "/data/line 5");
+  }
+  EXPECT_NE(config.ReadSettings().find("Folder=/data/line 4\n"), std::string::npos);
+  RecordControl::SetFolder({});
 }
 
 }  // namespace

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+
+#include "tools/grid_copy.h"
+
 namespace kelvt {
 namespace {
 
@@ -124,6 +131,49 @@ TEST(SpreadSheet, NullTextClearsTheCell) {
   grid.SetActiveText("x");
   grid.SetActiveText(nullptr);
   EXPECT_EQ(grid.CellText(1, 1), "");
+}
+
+TEST(SpreadSheet, CopyPutsTheSelectionOnTheClipboardAsTabSeparatedText) {
+  struct Range { int top, left, bottom, right; };
+  struct Case { std::vector<Range> ranges; QString text; };
+  const Case cases[] = {
+      {{{1, 1, 1, 1}}, "c2.2"},
+      {{{0, 0, 1, 3}}, "c1.1\tc1.2\tc1.3\tc1.4\nc2.1\tc2.2\tc2.3\tc2.4"},
+      {{{2, 2, 2, 3}}, "c3.3\tc3.4"},
+      // Two blocks: the cells between them stay empty, keeping the columns.
+      {{{0, 0, 0, 0}, {2, 2, 2, 2}}, "c1.1\t\n\tc3.3"},
+      {{}, ""},
+  };
+  CSpreadSheet grid(Headers(), 3);
+  Fill(grid, "c");
+  grid.show();
+  QApplication::setActiveWindow(&grid);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+  QAction* copy = grid.findChild<QAction*>("copyAction");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(grid.contextMenuPolicy(), Qt::ActionsContextMenu);
+  EXPECT_TRUE(grid.actions().contains(copy));
+  for (const Case& c : cases) {
+    grid.clearSelection();
+    for (const Range& r : c.ranges) {
+      grid.setRangeSelected(QTableWidgetSelectionRange(r.top, r.left, r.bottom, r.right), true);
+    }
+    EXPECT_EQ(SelectionTsv(grid), c.text);
+    QApplication::clipboard()->setText("before");
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_C, Qt::ControlModifier);
+    // Nothing selected leaves the clipboard alone.
+    EXPECT_EQ(QApplication::clipboard()->text(), c.text.isEmpty() ? "before" : c.text);
+  }
+  // The context menu's item copies the same; tabs and line breaks in a cell
+  // would break the rows apart.
+  grid.SetActiveRow(1);
+  grid.SetActiveColumn(1);
+  grid.SetActiveText("a\tb\nc");
+  grid.clearSelection();
+  grid.setRangeSelected(QTableWidgetSelectionRange(0, 0, 0, 1), true);
+  copy->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), "a b c\tc1.2");
 }
 
 }  // namespace

@@ -53,4 +53,10 @@ bool ScriptedPrompter::SavePsfFile(QWidget*, std::string& path) {
   return NextFile(path);
 }
 
+bool ScriptedPrompter::ChooseFolder(QWidget*, std::string& folder) {
+  file_dialogs.push_back(FileDialogKind::Folder);
+  folder_starts.push_back(folder);
+  return NextFile(folder);
+}
+
 }  // namespace kelvt

@@ -22,7 +22,7 @@ struct RecordedMessage {
   QWidget* parent = nullptr;
 };
 
-enum class FileDialogKind { Open, Save };
+enum class FileDialogKind { Open, Save, Folder };
 
 class ScriptedPrompter : public Prompter {
  public:
@@ -44,11 +44,14 @@ class ScriptedPrompter : public Prompter {
                        const std::string& detail) override;
   bool OpenPsfFile(QWidget* parent, std::string& path) override;
   bool SavePsfFile(QWidget* parent, std::string& path) override;
+  // Takes its answer from ChooseFiles too; the folder it started in is kept.
+  bool ChooseFolder(QWidget* parent, std::string& folder) override;
   void Beep() override { ++beeps; }
 
   std::vector<RecordedMessage> messages;
   std::vector<FileDialogKind> file_dialogs;
   int beeps = 0;
+  std::vector<std::string> folder_starts;
   // Wait cursors alive while each message was up (should be suspended: see WaitCursor).
   std::vector<bool> cursor_shown_during_message;
 
