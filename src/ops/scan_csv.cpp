@@ -172,4 +172,24 @@ int MeasurementCsvRow(const WallTime& t, int64_t scan, int mode, const Measureme
   return Finish(at, out, size);
 }
 
+int TrendCsvHeader(int shown, const char* name1, const char* name2, char* out, std::size_t size) {
+  int at = AppendRaw("time (s)", out, size, 0);
+  if (shown & 1) at = AppendSeparated(name1 ? name1 : "", out, size, at);
+  if (shown & 2) at = AppendSeparated(name2 ? name2 : "", out, size, at);
+  return Finish(at, out, size);
+}
+
+int TrendCsvRow(uint32_t ms, int shown, int has, uint16_t value1, uint16_t value2, char* out,
+                std::size_t size) {
+  char time[24];
+  std::snprintf(time, sizeof time, "%" PRIu32 ".%03" PRIu32, ms / 1000, ms % 1000);
+  int at = AppendRaw(time, out, size, 0);
+  const uint16_t values[2] = {value1, value2};
+  for (int s = 0; s < 2; ++s) {
+    if (!(shown & (1 << s))) continue;
+    at = (has & (1 << s)) ? AppendNumber(values[s], out, size, at) : AppendSeparated("", out, size, at);
+  }
+  return Finish(at, out, size);
+}
+
 }  // namespace kelvt

@@ -58,4 +58,13 @@ int MeasurementCsvHeader(int mode, char* out, std::size_t size);
 int MeasurementCsvRow(const WallTime& t, int64_t scan, int mode, const MeasurementStatistics& m1,
                       const MeasurementStatistics& m2, char* out, std::size_t size);
 
+// The trend plot's points: seconds since Run to the millisecond, then a
+// column for each measurement in `shown` (bit 0 measurement 1, bit 1
+// measurement 2), headed by its name. A row leaves a shown measurement that
+// has no value (its bit clear in `has`) empty.
+inline constexpr std::size_t kTrendCsvRowSize = 48;
+int TrendCsvHeader(int shown, const char* name1, const char* name2, char* out, std::size_t size);
+int TrendCsvRow(uint32_t ms, int shown, int has, uint16_t value1, uint16_t value2, char* out,
+                std::size_t size);
+
 }  // namespace kelvt

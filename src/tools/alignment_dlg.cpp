@@ -3,13 +3,16 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <cstring>
 
 #include "gui/prompter.h"
 #include "link/controller_link.h"
+#include "tools/beam_waterfall.h"
 #include "tools/curtain_view.h"
 #include "tools/record_control.h"
 #include "tools/spreadsheet.h"
@@ -20,7 +23,8 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
     : LoopDialog(parent),
       link(link),
       channel_count(channel_count > 0 ? channel_count : 0),
-      last_scan(channel_count > 0 ? channel_count : 0) {
+      last_scan(channel_count > 0 ? channel_count : 0),
+      history_(channel_count > 0 ? channel_count : 0) {
   setWindowTitle(QStringLiteral("Alignment"));
 
   summary_grid = new CSpreadSheet({"Channel", "Broken", "Made"}, 3, this);
@@ -49,6 +53,8 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
   options_layout->addWidget(range_grid);
 
   curtain = new CurtainView(this);
+  waterfall_ = new BeamWaterfall(&history_, this);
+  flicker_label_ = new QLabel(QStringLiteral("Flickering: none"), this);
 
   run_button = new QPushButton(QStringLiteral("&Run"), this);
   stop_button = new QPushButton(QStringLiteral("&Stop"), this);
@@ -74,9 +80,11 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
   buttons->addStretch(1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top, 1);
+  layout->addWidget(waterfall_, 1);
+  layout->addWidget(flicker_label_);
   layout->addLayout(buttons);
   layout->addWidget(record_->StatusLabel());
-  resize(620, 460);
+  resize(620, 660);
 
   connect(run_button, &QPushButton::clicked, this, [this] { OnRun(); });
   connect(stop_button, &QPushButton::clicked, this, [this] { OnStop(); });
@@ -104,6 +112,8 @@ void CAlignmentDlg::OnRun() {
     BeamBitmapScan current(channel_count);
     running = 1;
     record_->BeginAlignment();
+    history_.Reset();
+    ShowHistory();
     while (running) {
       if (!link->Scan(current)) {
         CurrentPrompter().Message(this, "Unable to Input Scan.", kAppTitle, PromptButtons::Ok,
@@ -112,6 +122,8 @@ void CAlignmentDlg::OnRun() {
         break;
       }
       record_->AppendAlignment(current);
+      history_.Add(current);
+      ShowHistory();
       if (!(scans_done > 0 && last_scan.Equals(current) && shown_filter == selected_filter)) {
         shown_filter = selected_filter;
         UpdateSummary(current.statistics);
@@ -134,6 +146,16 @@ void CAlignmentDlg::OnRun() {
 }
 
 void CAlignmentDlg::OnStop() { running = 0; }
+
+void CAlignmentDlg::ShowHistory() {
+  waterfall_->Refresh();
+  char text[sizeof flicker_text_];
+  FormatFlickeringList(history_, text, sizeof text);
+  if (std::strcmp(text, flicker_text_) == 0) return;  // the label only changes with the list
+  std::memcpy(flicker_text_, text, sizeof text);
+  flicker_label_->setText(QStringLiteral("Flickering: ") +
+                          (text[0] ? QString::fromLatin1(text) : QStringLiteral("none")));
+}
 
 void CAlignmentDlg::SelectFilter(ChannelFilter filter) {
   selected_filter = filter;

@@ -9,12 +9,15 @@
 #include "gui/loop_dialog.h"
 #include "link/beam_ranges.h"
 #include "link/scan_record.h"
+#include "ops/beam_history.h"
 
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
 namespace kelvt {
 
+class BeamWaterfall;
 class ControllerLink;
 class CSpreadSheet;
 class CurtainView;
@@ -38,6 +41,9 @@ class CAlignmentDlg : public LoopDialog {
   CSpreadSheet* SummaryGrid() const { return summary_grid; }
   CSpreadSheet* RangeGrid() const { return range_grid; }
   CurtainView* Curtain() const { return curtain; }
+  BeamWaterfall* Waterfall() const { return waterfall_; }
+  QLabel* FlickerLabel() const { return flicker_label_; }
+  const BeamHistory& History() const { return history_; }
   QPushButton* RunButton() const { return run_button; }
   QPushButton* StopButton() const { return stop_button; }
   QPushButton* ExitButton() const { return exit_button; }
@@ -56,6 +62,7 @@ class CAlignmentDlg : public LoopDialog {
   void UpdateSummary(const BeamStatistics& s);
   void RebuildRangeList(const BeamScan& scan);
   void ClearRangeGrid();
+  void ShowHistory();
   static void PutCellText(CSpreadSheet* grid, long row, long column, const char* text);
   static void PutCellNumber(CSpreadSheet* grid, long row, long column, int value);
 
@@ -77,6 +84,10 @@ class CAlignmentDlg : public LoopDialog {
   int scans_done = 0;
   BeamBitmapScan last_scan;
   int display_rewrites = 0;
+  BeamHistory history_;
+  BeamWaterfall* waterfall_;
+  QLabel* flicker_label_;
+  char flicker_text_[128] = "";
 };
 
 }  // namespace kelvt

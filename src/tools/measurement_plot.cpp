@@ -1,40 +1,63 @@
 #include "tools/measurement_plot.h"
 
-#include <QPaintEvent>
-#include <QPainter>
-#include <QPainterPath>
+#include <QAction>
+#include <QBuffer>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMenu>
+#include <QValueAxis>
 #include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "gui/prompter.h"
+#include "ops/scan_csv.h"
+#include "platform/safe_file.h"
+#include "platform/tick.h"
 
 namespace kelvt {
 namespace {
 
-const QColor kSeriesColors[2] = {QColor(0, 90, 200), QColor(200, 80, 0)};
-constexpr int kMargin = 6;
+MeasurementPlot::SaveNameChooser& Chooser() {
+  static MeasurementPlot::SaveNameChooser chooser;
+  return chooser;
+}
 
 }  // namespace
+
+MeasurementHistory::MeasurementHistory() : ring_(kCapacity) {}
 
 void MeasurementHistory::Clear() {
   head_ = 0;
   size_ = 0;
+  recorded_ = 0;
 }
 
-void MeasurementHistory::Record(bool has1, uint16_t value1, bool has2, uint16_t value2) {
-  values_[0][head_] = value1;
-  values_[1][head_] = value2;
-  present_[0][head_] = has1;
-  present_[1][head_] = has2;
+void MeasurementHistory::Record(uint32_t ms, bool has1, uint16_t value1, bool has2,
+                                uint16_t value2) {
+  ring_[head_] = Entry{ms, {value1, value2}, {has1, has2}};
   head_ = (head_ + 1) % kCapacity;
   if (size_ < kCapacity) ++size_;
+  ++recorded_;
+  // Oldest first, so what is too old is at the front.
+  while (size_ > 1 && ms - ring_[Slot(0)].ms > kWindowMs) --size_;
+}
+
+uint32_t MeasurementHistory::Time(int i) const {
+  return i < 0 || i >= size_ ? 0 : ring_[Slot(i)].ms;
 }
 
 uint16_t MeasurementHistory::Value(int series, int i) const {
   if (series < 0 || series > 1 || i < 0 || i >= size_) return 0;
-  return values_[series][Slot(i)];
+  return ring_[Slot(i)].value[series];
 }
 
 bool MeasurementHistory::Has(int series, int i) const {
   if (series < 0 || series > 1 || i < 0 || i >= size_) return false;
-  return present_[series][Slot(i)];
+  return ring_[Slot(i)].has[series];
 }
 
 bool MeasurementHistory::Range(uint16_t& low, uint16_t& high) const {
@@ -55,96 +78,187 @@ bool MeasurementHistory::Range(uint16_t& low, uint16_t& high) const {
   return any;
 }
 
-MeasurementPlot::MeasurementPlot(QWidget* parent) : QWidget(parent) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+void MeasurementPlot::SetSaveNameChooser(SaveNameChooser chooser) { Chooser() = std::move(chooser); }
+
+MeasurementPlot::MeasurementPlot(QWidget* parent) : QChartView(parent) {
+  auto* chart = new QChart;
+  chart->setMargins(QMargins(2, 2, 2, 2));
+  chart->setBackgroundRoundness(0);
+  chart->legend()->setAlignment(Qt::AlignTop);
+  time_axis_ = new QValueAxis(chart);
+  time_axis_->setTitleText(QStringLiteral("Time (s)"));
+  time_axis_->setLabelFormat(QStringLiteral("%d"));
+  value_axis_ = new QValueAxis(chart);
+  value_axis_->setLabelFormat(QStringLiteral("%d"));
+  chart->addAxis(time_axis_, Qt::AlignBottom);
+  chart->addAxis(value_axis_, Qt::AlignLeft);
+  for (int s = 0; s < 2; ++s) {
+    series_[s] = new QLineSeries(chart);
+    series_[s]->setPen(QPen(kSeriesColours[s], 1.5));
+    chart->addSeries(series_[s]);
+    series_[s]->attachAxis(time_axis_);
+    series_[s]->attachAxis(value_axis_);
+    series_[s]->setVisible(false);  // until it has a point
+  }
+  // The view only lets go of its first chart when given another.
+  QChart* first = this->chart();
+  setChart(chart);
+  delete first;
+  setRenderHint(QPainter::Antialiasing, true);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+
+  save_plot_ = new QAction(QStringLiteral("Save Plot as PNG..."), this);
+  save_data_ = new QAction(QStringLiteral("Save Data as CSV..."), this);
+  connect(save_plot_, &QAction::triggered, this, [this] { AskAndSave(true); });
+  connect(save_data_, &QAction::triggered, this, [this] { AskAndSave(false); });
+
+  start_tick_ = TickCount();
+  UpdateAxes();
 }
 
 void MeasurementPlot::SetLabels(const QString& label1, const QString& label2) {
   labels_[0] = label1;
   labels_[1] = label2;
+  series_[0]->setName(label1);
+  series_[1]->setName(label2);
+  UpdateAxes();
 }
 
 void MeasurementPlot::Clear() {
   history_.Clear();
+  synced_ = 0;
+  for (QLineSeries* s : series_) {
+    s->clear();
+    s->setVisible(false);
+  }
+  start_tick_ = TickCount();
+  last_sync_ms_ = 0;
   Redraw();
+}
+
+void MeasurementPlot::Record(bool has1, uint16_t value1, bool has2, uint16_t value2) {
+  const uint32_t ms = TickCount() - start_tick_;
+  history_.Record(ms, has1, value1, has2, value2);
+  if (ms - last_sync_ms_ >= kIdleSyncMs) Sync();
 }
 
 void MeasurementPlot::Redraw() {
   ++redraws_;
-  update();
+  Sync();
 }
 
-QSize MeasurementPlot::sizeHint() const { return QSize(360, 110); }
+void MeasurementPlot::Sync() {
+  const int n = history_.Size();
+  // The scans recorded since the last sync that are still kept.
+  const int fresh = static_cast<int>(std::min<int64_t>(history_.Recorded() - synced_, n));
+  synced_ = history_.Recorded();
+  const uint32_t newest = n > 0 ? history_.Time(n - 1) : 0;
+  last_sync_ms_ = newest;
+  const double oldest_kept = n > 0 ? history_.Time(0) / 1000.0 : 0.0;
+  for (int s = 0; s < 2; ++s) {
+    QLineSeries* series = series_[s];
+    batch_.clear();
+    for (int i = n - fresh; i < n; ++i) {
+      if (history_.Has(s, i)) batch_.append(QPointF(history_.Time(i) / 1000.0, history_.Value(s, i)));
+    }
+    if (!batch_.isEmpty()) series->append(batch_);
+    // Drop what fell out of the history, in one call.
+    int drop = 0;
+    const int count = series->count();
+    while (drop < count && series->at(drop).x() < oldest_kept) ++drop;
+    if (count - drop > MeasurementHistory::kCapacity) drop = count - MeasurementHistory::kCapacity;
+    if (drop > 0) series->removePoints(0, drop);
+    const bool shown = series->count() > 0;
+    if (series->isVisible() != shown) series->setVisible(shown);
+  }
+  UpdateAxes();
+}
 
-QSize MeasurementPlot::minimumSizeHint() const { return QSize(160, 80); }
-
-void MeasurementPlot::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.fillRect(rect(), palette().base());
-  painter.setPen(palette().mid().color());
-  painter.drawRect(rect().adjusted(0, 0, -1, -1));
-
-  const QFontMetrics metrics(font());
-  const int text_height = metrics.height();
-  const QRect area = rect().adjusted(kMargin + metrics.horizontalAdvance(QStringLiteral("00000")),
-                                     kMargin + text_height, -kMargin, -kMargin);
+void MeasurementPlot::UpdateAxes() {
+  const int n = history_.Size();
+  const double newest = n > 0 ? history_.Time(n - 1) / 1000.0 : 0.0;
+  const double window = MeasurementHistory::kWindowMs / 1000.0;
+  // Whole ten seconds at the right; the left edge follows the window.
+  const double right = std::max<double>(kMinimumSpanSeconds, std::ceil(newest / 10.0) * 10.0);
+  const double left = std::max(0.0, right - window);
+  time_axis_->setRange(left, right);
   uint16_t low = 0;
   uint16_t high = 0;
-  const bool any = history_.Range(low, high);
-
-  // Legend: the enabled measurements with their colours.
-  int x = kMargin;
-  for (int s = 0; s < 2; ++s) {
-    bool shown = false;
-    for (int i = 0; i < history_.Size() && !shown; ++i) shown = history_.Has(s, i);
-    if (!shown || labels_[s].isEmpty()) continue;
-    painter.setPen(kSeriesColors[s]);
-    painter.drawText(x, kMargin + metrics.ascent(), labels_[s]);
-    x += metrics.horizontalAdvance(labels_[s]) + 2 * kMargin;
+  if (history_.Range(low, high)) {
+    const double pad = std::max(1.0, (high - low) / 10.0);
+    value_axis_->setRange(std::max(0.0, low - pad), high + pad);
+    value_axis_->applyNiceNumbers();
+  } else {
+    value_axis_->setRange(0, 10);
   }
-  if (!any || area.width() < 2 || area.height() < 2) return;
-
-  // A flat trace sits in the middle of the area rather than on its edge.
-  const double span = high > low ? double(high - low) : 1.0;
-  const double base = high > low ? double(low) : double(low) - 0.5;
-  painter.setPen(palette().text().color());
-  painter.drawText(kMargin, area.top() + metrics.ascent(), QString::number(high));
-  painter.drawText(kMargin, area.bottom(), QString::number(low));
-
-  const int capacity = MeasurementHistory::kCapacity;
-  const double step = double(area.width() - 1) / double(capacity - 1);
-  const int first_x_slot = capacity - history_.Size();
-  painter.setRenderHint(QPainter::Antialiasing, true);
+  // The value axis is named after the measurements it shows, in their colours.
+  QStringList names;
   for (int s = 0; s < 2; ++s) {
-    QPainterPath path;
-    bool open = false;
-    for (int i = 0; i < history_.Size(); ++i) {
-      if (!history_.Has(s, i)) {
-        open = false;
-        continue;
-      }
-      const double px = area.left() + (first_x_slot + i) * step;
-      const double py = area.bottom() - (history_.Value(s, i) - base) / span * (area.height() - 1);
-      if (open) {
-        path.lineTo(px, py);
-      } else {
-        path.moveTo(px, py);
-        open = true;
-      }
+    if (series_[s]->isVisible() && !labels_[s].isEmpty()) {
+      names << QStringLiteral("<span style=\"color:%1\">%2</span>")
+                   .arg(kSeriesColours[s].name(), labels_[s].toHtmlEscaped());
     }
-    painter.setPen(QPen(kSeriesColors[s], 1.5));
-    painter.drawPath(path);
-    // The newest reading as a dot, so that a single scan shows too.
-    const int last = history_.Size() - 1;
-    if (history_.Has(s, last)) {
-      const double px = area.left() + (first_x_slot + last) * step;
-      const double py = area.bottom() - (history_.Value(s, last) - base) / span * (area.height() - 1);
-      painter.setBrush(kSeriesColors[s]);
-      painter.drawEllipse(QPointF(px, py), 2.5, 2.5);
-      painter.setBrush(Qt::NoBrush);
+  }
+  const QString title = names.join(QStringLiteral(" / "));
+  if (value_axis_->titleText() != title) value_axis_->setTitleText(title);
+}
+
+bool MeasurementPlot::SavePlot(const QString& path) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!grab().save(&buffer, "PNG")) return false;
+  const std::string name = path.toStdString();
+  return ReplaceFileDurably(name.c_str(), png.constData(), static_cast<std::size_t>(png.size())) != 0;
+}
+
+bool MeasurementPlot::SaveData(const QString& path) const {
+  int shown = 0;
+  for (int i = 0; i < history_.Size(); ++i) shown |= (history_.Has(0, i) ? 1 : 0) | (history_.Has(1, i) ? 2 : 0);
+  std::string text;
+  char row[kTrendCsvRowSize + 2 * 64];
+  const std::string name1 = labels_[0].toStdString();
+  const std::string name2 = labels_[1].toStdString();
+  if (TrendCsvHeader(shown, name1.c_str(), name2.c_str(), row, sizeof row) < 0) return false;
+  text += row;
+  for (int i = 0; i < history_.Size(); ++i) {
+    const int has = (history_.Has(0, i) ? 1 : 0) | (history_.Has(1, i) ? 2 : 0);
+    if (TrendCsvRow(history_.Time(i), shown, has, history_.Value(0, i), history_.Value(1, i), row,
+                    sizeof row) < 0) {
+      return false;
     }
+    text += row;
+  }
+  const std::string file = path.toStdString();
+  return ReplaceFileDurably(file.c_str(), text.data(), text.size()) != 0;
+}
+
+void MeasurementPlot::AskAndSave(bool plot) {
+  const QString caption = plot ? save_plot_->text() : save_data_->text();
+  const QString suggested = plot ? QStringLiteral("trend.png") : QStringLiteral("trend.csv");
+  const QString filter = plot ? QStringLiteral("PNG pictures (*.png)") : QStringLiteral("CSV files (*.csv)");
+  QString path;
+  if (Chooser()) {
+    path = Chooser()(this, caption, suggested, filter);
+  } else {
+    path = QFileDialog::getSaveFileName(this, caption, suggested, filter);
+  }
+  if (path.isEmpty()) return;
+  if (!(plot ? SavePlot(path) : SaveData(path))) {
+    CurrentPrompter().Message(this, "Unable to save the file.", kAppTitle, PromptButtons::Ok,
+                              PromptIcon::Stop);
   }
 }
+
+void MeasurementPlot::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(save_plot_);
+  menu.addAction(save_data_);
+  menu.exec(event->globalPos());
+}
+
+QSize MeasurementPlot::sizeHint() const { return QSize(420, 240); }
+
+QSize MeasurementPlot::minimumSizeHint() const { return QSize(240, 160); }
 
 }  // namespace kelvt

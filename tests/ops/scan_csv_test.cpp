@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -120,6 +121,27 @@ TEST(ScanCsv, MeasurementRowsHoldTheEnabledMeasurements) {
   char out[kMeasurementCsvRowSize];
   MeasurementCsvRow(kTime, 0, 0, MeasurementStatistics(), m2, out, sizeof out);
   EXPECT_STREQ(out, "2026-12-07T20:05:03.042+01:00,0,0,,0\r\n");  // no low value yet
+}
+
+TEST(ScanCsv, TrendRowsHoldSecondsSinceRunAndTheShownMeasurements) {
+  struct Case { int shown, has; uint32_t ms; const char* header; const char* row; };
+  const Case cases[] = {
+      {1, 1, 0, "time (s),FBB\r\n", "0.000,17\r\n"},
+      {2, 2, 59007, "time (s),\"L,BM\"\r\n", "59.007,4\r\n"},
+      {3, 3, 600000, "time (s),FBB,\"L,BM\"\r\n", "600.000,17,4\r\n"},
+      {3, 1, 4294967295u, "time (s),FBB,\"L,BM\"\r\n", "4294967.295,17,\r\n"},
+  };
+  for (const Case& c : cases) {
+    char out[kTrendCsvRowSize];
+    EXPECT_GT(TrendCsvHeader(c.shown, "FBB", "L,BM", out, sizeof out), 0);
+    EXPECT_STREQ(out, c.header);
+    EXPECT_EQ(TrendCsvRow(c.ms, c.shown, c.has, 17, 4, out, sizeof out),
+              static_cast<int>(std::strlen(c.row)));
+    EXPECT_STREQ(out, c.row);
+  }
+  char small[8];
+  EXPECT_EQ(TrendCsvRow(600000, 3, 3, 65535, 65535, small, sizeof small), -1);
+  EXPECT_STREQ(small, "");
 }
 
 TEST(BeamHistory, FlickerRule) {

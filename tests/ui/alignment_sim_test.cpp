@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -81,12 +82,16 @@ TEST_F(AlignmentSimTest, AlignsWithTheFullBeamMapAndRestoresTheControllersSet) {
   PsfImage during;
   bool read_during = false;
   std::vector<std::string> broken_rows, all_rows;
+  std::string newest_map;
   RunAlignment(sim, [&](CAlignmentDlg* d, AlignmentOperation& operation) {
     EXPECT_EQ(d->ChannelCount(), 16);
     read_during = operation.Link()->InputPsf(during) != 0;
     QTimer::singleShot(0, d->StopButton(), &QPushButton::click);
     d->RunButton()->click();
     broken_rows = GridRows(d->RangeGrid());
+    EXPECT_EQ(d->History().Scans(), 1);
+    for (int beam = 0; beam < 16; ++beam) newest_map += d->History().State(0, beam) ? '1' : '.';
+    EXPECT_EQ(d->FlickerLabel()->text().toStdString(), "Flickering: none");
     d->BothButton()->click();
     all_rows = GridRows(d->RangeGrid());
   });
@@ -105,6 +110,7 @@ TEST_F(AlignmentSimTest, AlignsWithTheFullBeamMapAndRestoresTheControllersSet) {
   EXPECT_EQ(std::string(during.Data() + 65, 11), std::string(original.Data() + 65, 11));
 
   EXPECT_EQ(broken_rows, (std::vector<std::string>{"4 - 6|Broken", "10|Broken"}));
+  EXPECT_EQ(newest_map, "...111...1......");
   EXPECT_EQ(all_rows, (std::vector<std::string>{"1 - 3|Made", "4 - 6|Broken", "7 - 9|Made",
                                                 "10|Broken", "11 - 16|Made"}));
 

@@ -1,6 +1,6 @@
 // The alignment command end to end against a scripted controller: the
 // preparation and its failures, the scan loop, the range list and summary,
-// the curtain picture, and the restore of the controller's own set.
+// the curtain picture and its history, and the restore of the controller's own set.
 
 #include <gtest/gtest.h>
 
@@ -28,6 +28,7 @@
 #include "support/scripted_port.h"
 #include "tools/alignment_dlg.h"
 #include "tools/alignment_operation.h"
+#include "tools/beam_waterfall.h"
 #include "tools/curtain_view.h"
 #include "tools/record_control.h"
 #include "tools/spreadsheet.h"
@@ -566,6 +567,78 @@ TEST_F(AlignmentTest, RecordWritesEveryScanOfTheLoopToANewFile) {
     EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2);
   });
   RecordControl::SetFolder({});
+
+// An object three beams wide keeps passing beams 1 to 12, beam 17 breaks for
+// a single scan three times, beam 30 stays broken: only 17 flickers, and the
+// waterfall shows every map, the newest at the top.
+TEST_F(AlignmentTest, WaterfallAndFlickerListFollowTheScans) {
+  controller_.diagnostics = ScriptedController::DiagnosticsReply('A', Boards16());
+  constexpr int kScans = 300;
+  const auto broken_in = [](int scan, int beam) {
+    if (beam < 12) return (beam - scan % 12 + 12) % 12 < 3;
+    if (beam == 16) return scan == 40 || scan == 150 || scan == 260;
+    return beam == 29;
+  };
+  CAlignmentDlg* dialog = nullptr;
+  controller_.intercept = [&](ScriptedController& c, ScriptedPort&, const char* d, int n) {
+    if (n != 3 || d[2] != 'S') return false;
+    std::vector<int> broken;
+    for (int beam = 0; beam < 32; ++beam) {
+      if (broken_in(c.scans, beam)) broken.push_back(beam);
+    }
+    c.scan_payload = ScriptedController::BeamPayload(32, broken);
+    if (c.scans + 1 == kScans && dialog) dialog->OnStop();  // this scan is the last
+    return false;
+  };
+  RunAlignment([&](CAlignmentDlg* d) {
+    dialog = d;
+    EXPECT_EQ(d->FlickerLabel()->text(), "Flickering: none");
+    d->RunButton()->click();
+    ASSERT_EQ(d->ScansDone(), kScans);
+    EXPECT_EQ(d->FlickerLabel()->text(), "Flickering: 17 (6)");
+    EXPECT_GE(d->Waterfall()->RefreshRequests(), kScans);
+
+    BeamWaterfall* waterfall = d->Waterfall();
+    const QImage picture = waterfall->grab().toImage();
+    const QRect plot = waterfall->PlotRect();
+    ASSERT_GT(plot.height(), 50);
+    int checked = 0;
+    for (int y = plot.top(); y <= plot.bottom(); y += 7) {
+      const int age = waterfall->AgeAt(y);
+      ASSERT_GE(age, 0);
+      ASSERT_GT(waterfall->AgeEnd(y), age);
+      for (int beam : {0, 5, 11, 12, 16, 29, 31}) {
+        const QRect column = waterfall->ColumnRect(beam);
+        const QColor c = picture.pixelColor(column.center().x(), y);
+        bool broken = false;
+        for (int a = age; a < waterfall->AgeEnd(y); ++a) broken |= broken_in(kScans - 1 - a, beam);
+        EXPECT_EQ(c, broken ? CurtainView::kBrokenColour : CurtainView::kMadeColour)
+            << "beam " << beam << " age " << age;
+        ++checked;
+      }
+    }
+    EXPECT_GT(checked, 100);
+    // Each single-scan break of beam 17 shows in some row.
+    int rows_with_17 = 0;
+    for (int y = plot.top(); y <= plot.bottom(); ++y) {
+      rows_with_17 += picture.pixelColor(waterfall->ColumnRect(16).center().x(), y) ==
+                      CurtainView::kBrokenColour;
+    }
+    EXPECT_GE(rows_with_17, 3);
+    test::SaveScreenshot(d, QStringLiteral("alignment_waterfall"));
+
+    // A new Run forgets the history: a steady curtain lists nothing.
+    controller_.intercept = nullptr;
+    controller_.scan_payload = ScriptedController::BeamPayload(32, {29});
+    RunOnce(d);
+    EXPECT_EQ(d->History().Scans(), 1);
+    EXPECT_EQ(d->FlickerLabel()->text(), "Flickering: none");
+    const QImage fresh = waterfall->grab().toImage();
+    EXPECT_EQ(fresh.pixelColor(waterfall->ColumnRect(0).center().x(), plot.top()),
+              CurtainView::kMadeColour);
+    EXPECT_EQ(fresh.pixelColor(waterfall->ColumnRect(0).center().x(), plot.bottom()),
+              CurtainView::kUnknownColour);
+  });
 }
 
 }  // namespace

@@ -1,12 +1,21 @@
 // The measurement output view against a scripted controller: statistics
 // with the zero rule, the grid written only on changes, Run / Stop / Step,
-// failed scans, and a dialog that cannot close while its loop runs.
+// failed scans, a dialog that cannot close while its loop runs, and the
+// trend plot: ten minutes kept, saved as PNG and CSV.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLineSeries>
+#include <QTemporaryDir>
+#include <QValueAxis>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,6 +36,7 @@
 #include "tools/measurement_plot.h"
 #include "tools/record_control.h"
 #include "tools/spreadsheet.h"
+#include "ui/support/ui_test_util.h"
 
 namespace kelvt {
 namespace {
@@ -274,8 +284,10 @@ TEST_F(MeasurementTest, ScreenshotWithTrend) {
   }
   Script(values);
   dialog->OnRun();
-  QDir().mkpath(KELVT_SCREENSHOT_DIR);
-  EXPECT_TRUE(dialog->grab().save(QStringLiteral(KELVT_SCREENSHOT_DIR "/measurement.png")));
+  EXPECT_EQ(dialog->Plot()->Series(0)->count(), 60);
+  EXPECT_EQ(dialog->Plot()->Series(1)->count(), 60);
+  QApplication::processEvents();  // the chart lays itself out on a posted event
+  EXPECT_FALSE(test::SaveScreenshot(dialog.get(), QStringLiteral("measurement")).isEmpty());
 }
 
 // The rows of a recording without their time fields.
@@ -332,10 +344,13 @@ TEST(MeasurementHistoryTest, KeepsTheLastScansInOrder) {
   EXPECT_FALSE(history.Range(low, high));
   const int total = MeasurementHistory::kCapacity + 5;
   for (int i = 0; i < total; ++i) {
-    history.Record(true, static_cast<uint16_t>(i), i % 2 == 0, static_cast<uint16_t>(1000 + i));
+    history.Record(static_cast<uint32_t>(i) * 10, true, static_cast<uint16_t>(i), i % 2 == 0,
+                   static_cast<uint16_t>(1000 + i));
   }
   ASSERT_EQ(history.Size(), MeasurementHistory::kCapacity);
   EXPECT_EQ(history.Value(0, 0), 5);  // the oldest five fell out
+  EXPECT_EQ(history.Time(0), 50u);
+  EXPECT_EQ(history.Recorded(), total);
   EXPECT_EQ(history.Value(0, history.Size() - 1), total - 1);
   EXPECT_TRUE(history.Has(1, 1));     // scan 6 is even
   EXPECT_FALSE(history.Has(1, 0));
@@ -345,6 +360,93 @@ TEST(MeasurementHistoryTest, KeepsTheLastScansInOrder) {
   history.Clear();
   EXPECT_EQ(history.Size(), 0);
   EXPECT_FALSE(history.Has(0, 0));
+}
+
+TEST_F(MeasurementTest, PlotKeepsTheLastTenMinutes) {
+  MeasurementPlot plot;
+  plot.SetLabels("FBB", "None");
+  plot.Clear();
+  // One scan a second for fifteen minutes, values changing only now and then.
+  for (int second = 1; second <= 900; ++second) {
+    clock_.Advance(1000);
+    plot.Record(true, static_cast<uint16_t>(second / 100), false, 0);
+    if (second % 100 == 0) plot.Redraw();
+  }
+  plot.Redraw();
+  EXPECT_EQ(plot.History().Size(), 601);  // 300 s to 900 s
+  EXPECT_EQ(plot.History().Time(0), 300000u);
+  QLineSeries* series = plot.Series(0);
+  ASSERT_EQ(series->count(), 601);
+  EXPECT_DOUBLE_EQ(series->at(0).x(), 300.0);
+  EXPECT_DOUBLE_EQ(series->at(600).x(), 900.0);
+  EXPECT_DOUBLE_EQ(series->at(600).y(), 9.0);
+  EXPECT_TRUE(series->isVisible());
+  EXPECT_EQ(plot.Series(1)->count(), 0);
+  EXPECT_FALSE(plot.Series(1)->isVisible());
+  EXPECT_DOUBLE_EQ(plot.TimeAxis()->min(), 300.0);
+  EXPECT_DOUBLE_EQ(plot.TimeAxis()->max(), 900.0);
+  EXPECT_EQ(plot.TimeAxis()->titleText(), "Time (s)");
+  EXPECT_TRUE(plot.ValueAxis()->titleText().contains("FBB"));
+  EXPECT_FALSE(plot.ValueAxis()->titleText().contains("None"));
+  EXPECT_LE(plot.ValueAxis()->min(), 3.0);
+  EXPECT_GE(plot.ValueAxis()->max(), 9.0);
+  // Run starts again at 0 s with nothing.
+  plot.Clear();
+  EXPECT_EQ(series->count(), 0);
+  EXPECT_DOUBLE_EQ(plot.TimeAxis()->min(), 0.0);
+}
+
+TEST_F(MeasurementTest, PlotSavesAsPngAndItsPointsAsCsv) {
+  auto dialog = Open(2, "TBB", "LBB");
+  Script({{10, 3}, {12, 3}, {12, 4}});
+  dialog->OnRun();
+  prompter_.messages.clear();
+  MeasurementPlot* plot = dialog->Plot();
+  EXPECT_EQ(plot->SavePlotAction()->text(), "Save Plot as PNG...");
+  EXPECT_EQ(plot->SaveDataAction()->text(), "Save Data as CSV...");
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  QString answer;
+  QStringList captions;
+  MeasurementPlot::SetSaveNameChooser(
+      [&](QWidget*, const QString& caption, const QString&, const QString&) {
+        captions << caption;
+        return answer;
+      });
+
+  answer = folder.filePath("trend.png");
+  plot->SavePlotAction()->trigger();
+  QFile png(answer);
+  ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(png.read(8) == QByteArray("\x89PNG\r\n\x1a\n", 8));
+  png.close();
+  QImage picture;
+  ASSERT_TRUE(picture.load(answer, "PNG"));
+  EXPECT_EQ(picture.size(), plot->size());
+
+  answer = folder.filePath("trend.csv");
+  plot->SaveDataAction()->trigger();
+  QFile csv(answer);
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  const QStringList lines = QString::fromLatin1(csv.readAll()).split("\r\n");
+  ASSERT_EQ(lines.size(), 5);  // header, three scans, the empty rest after the last CRLF
+  EXPECT_EQ(lines[0], "time (s),TBB,LBB");
+  EXPECT_TRUE(lines[1].endsWith(",10,3")) << lines[1].toStdString();
+  EXPECT_TRUE(lines[2].endsWith(",12,3")) << lines[2].toStdString();
+  EXPECT_TRUE(lines[3].endsWith(",12,4")) << lines[3].toStdString();
+  EXPECT_LT(lines[1].section(',', 0, 0).toDouble(), lines[3].section(',', 0, 0).toDouble());
+
+  // Cancel writes nothing; a file that cannot be written is reported.
+  answer.clear();
+  plot->SaveDataAction()->trigger();
+  answer = folder.filePath("no such folder/trend.csv");
+  plot->SavePlotAction()->trigger();
+  MeasurementPlot::SetSaveNameChooser({});
+  EXPECT_EQ(captions, QStringList({"Save Plot as PNG...", "Save Data as CSV...", "Save Data as CSV...",
+                                   "Save Plot as PNG..."}));
+  ASSERT_EQ(prompter_.messages.size(), 1u);
+  EXPECT_EQ(prompter_.messages[0].text, "Unable to save the file.");
+  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
 }
 
 }  // namespace
