@@ -7,6 +7,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -65,23 +66,25 @@ CPsfReportDlg::CPsfReportDlg(const QString& html, QWidget* parent) : QDialog(par
 QString CPsfReportDlg::PageText() const { return page_->toPlainText(); }
 
 bool CPsfReportDlg::SavePdf(const QString& path) {
-  // Written beside the target and renamed over it only when complete, so a
-  // file being replaced is never left half written.
-  const QString part = path + QStringLiteral(".part");
-  QFile::remove(part);
+  // Written to a new file beside the target and renamed over it only when
+  // complete, so a file being replaced is never left half written.
+  QTemporaryFile part(path + QStringLiteral(".XXXXXX"));
+  if (!part.open()) return false;
+  part.close();  // QPrinter writes it by name
+  // A temporary file is private; the report is an ordinary document.
+  part.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                      QFileDevice::ReadOther);
   QPrinter printer(QPrinter::HighResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(part);
+  printer.setOutputFileName(part.fileName());
   page_->document()->print(&printer);
-  // QPrinter says nothing when the file cannot be made: look for it.
-  if (QFileInfo(part).size() <= 0) {
-    QFile::remove(part);
+  // QPrinter says nothing when the file cannot be made: look at it.
+  if (QFileInfo(part.fileName()).size() <= 0) return false;
+  if (std::rename(QFile::encodeName(part.fileName()).constData(),
+                  QFile::encodeName(path).constData()) != 0) {
     return false;
   }
-  if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
-    QFile::remove(part);
-    return false;
-  }
+  part.setAutoRemove(false);  // it is the target now
   return true;
 }
 

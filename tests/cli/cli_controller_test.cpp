@@ -407,6 +407,7 @@ struct ShapeCase {
   int status;
   std::string shapes;
 };
+void PrintTo(const ShapeCase& c, std::ostream* os) { *os << c.name; }
 
 // The fields of a set: a value of 1 to 9 digits is a number, any other a string.
 const std::string kFieldsShape =
