@@ -15,30 +15,27 @@
 #include "cli_harness.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
-#include "support/fault_controller.h"
+#include "support/sim_faults.h"
+#include "support/sim_responder.h"
 #include "support/watchdog.h"
 
 namespace kelvt::cli {
 namespace {
 
-using kelvt::test::Fault;
-using kelvt::test::FaultPlan;
-using kelvt::test::FaultyController;
-using kelvt::test::ScriptedController;
+using kelvt::test::Corrupt;
+using kelvt::test::NoAck;
 using kelvt::test::ScriptedPort;
-
-FaultPlan Silent() { return {Fault::kSilent, 0}; }
-FaultPlan StopAfter(int n) { return {Fault::kStopAfter, n}; }
-FaultPlan Corrupt(int after = 0) { return {Fault::kCorrupt, after}; }
-FaultPlan NoAck() { return {Fault::kNoAck, 0}; }
-FaultPlan VanishAfter(int n) { return {Fault::kVanishAfter, n}; }
+using kelvt::test::Silent;
+using kelvt::test::SimResponder;
+using kelvt::test::StopAfter;
+using kelvt::test::VanishAfter;
 
 enum class Rescue { kNone, kOwnSet };
 
 struct CliFaultCase {
   const char* name;
   std::vector<std::string> args;  // FILE stands for a .PSF file of the trial set
-  FaultPlan plan;
+  sim::SimConfig faults;
   int status;
   std::vector<std::string> errors;  // the "kelvt-cli: " lines of standard error, in order
   Rescue rescue = Rescue::kNone;
@@ -50,17 +47,20 @@ class CliFaultTest : public test_support::CliHarness,
                      public ::testing::WithParamInterface<CliFaultCase> {
  protected:
   CliFaultTest() {
-    faulty.inner.diagnostics = controller.diagnostics;
-    faulty.inner.scan_payload = controller.scan_payload;
+    // As the harness's controller: two 16-channel boards, beams 4 to 6 broken.
+    sim::SimOptions o;
+    o.boards = "EG,RG";
+    o.beams = "4-6";
+    config_ = kelvt::test::SimDefaults(o);
     // The controller's own set: CBB, unlike the trial set (TBB).
     PsfRecord own;
     SetField(own.meas1_mode, "CBB");
     char bytes[kPsfSize + 1];
     own.Encode(bytes);
-    std::memcpy(faulty.inner.psf, bytes, kPsfSize);
+    std::memcpy(config_.psf.data(), bytes, kPsfSize);
     ctx.SetPortOpener([this](const PortTarget&) {
       auto port = std::make_unique<ScriptedPort>(0, 9600);
-      faulty.Attach(*port);
+      Faulty().Attach(*port);
       return std::unique_ptr<RS232>(std::move(port));
     });
   }
@@ -85,7 +85,17 @@ class CliFaultTest : public test_support::CliHarness,
     return files;
   }
 
-  FaultyController faulty;
+  // The controller every port of the test reaches, with the faults given
+  // to Fault, made when first needed.
+  SimResponder& Faulty() {
+    if (!faulty_) faulty_ = std::make_unique<SimResponder>(kelvt::test::WithFaults(config_, faults_));
+    return *faulty_;
+  }
+  void Fault(const sim::SimConfig& faults) { faults_ = faults; }
+
+  sim::SimConfig config_;
+  sim::SimConfig faults_;
+  std::unique_ptr<SimResponder> faulty_;
 };
 
 TEST_P(CliFaultTest, MessageStatusAndNothingLost) {
@@ -96,8 +106,8 @@ TEST_P(CliFaultTest, MessageStatusAndNothingLost) {
   const std::string file = Path("trial.PSF");
   ASSERT_EQ(WritePsfFile(trial, file.c_str()), 1);
   PsfImage own;
-  own.FromBytes(faulty.inner.psf, 0);
-  faulty.SetPlan(c.plan);
+  Fault(c.faults);
+  own.FromBytes(Faulty().Psf().data(), 0);
 
   std::vector<std::string> argv{"kelvt-cli"};
   for (const std::string& a : c.args) argv.push_back(a == "FILE" ? file : a);
@@ -234,10 +244,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The port list opens nothing, so no controller fault can touch it.
 TEST_F(CliFaultTest, PortsNeverOpensThePort) {
-  faulty.SetPlan(VanishAfter(0));
+  Fault(VanishAfter(0));
   EXPECT_EQ(Run({"ports"}), kExitOk) << err.str();
-  EXPECT_EQ(faulty.replies + faulty.ignored, 0);
-  EXPECT_FALSE(faulty.vanished);
+  EXPECT_EQ(Faulty().RepliesSent() + Faulty().Ignored(), 0);
+  EXPECT_FALSE(Faulty().Vanished());
 }
 
 }  // namespace

@@ -66,6 +66,7 @@ void SimResponder::Handle(ScriptedPort& port, uint64_t at_ms, long baud) {
         const uint64_t now = now_ms_;
         const uint32_t delay = due > now ? static_cast<uint32_t>(due - now) : 0;
         port.QueueBytes(e.reply.data(), static_cast<int>(e.reply.size()), delay, baud);
+        if (e.request.size() == sim::kImageSize + 2) ++psfs_taken_;
         break;
       }
       case sim::SimEvent::kIgnored: ++ignored_; break;

@@ -39,6 +39,7 @@ class SimResponder {
   int Ignored() const { return ignored_; }   // requests heard and left unanswered
   int Dropped() const { return dropped_; }   // byte runs that formed no request
   int NotHeard() const { return not_heard_; }  // writes at another rate or stop bits
+  int PsfsTaken() const { return psfs_taken_; }  // parameter sets taken and acknowledged
   // What the controller did, one line an event ("12 ms: PSF read"), for failure messages.
   const std::string& Log() const { return log_; }
 
@@ -55,6 +56,7 @@ class SimResponder {
   int ignored_ = 0;
   int dropped_ = 0;
   int not_heard_ = 0;
+  int psfs_taken_ = 0;
   std::string log_;
 };
 

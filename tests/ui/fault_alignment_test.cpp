@@ -18,16 +18,7 @@
 namespace kelvt::fault {
 namespace {
 
-using test::ScriptedController;
-
 constexpr const char* kScanFailed = "Unable to Input Scan.";
-
-void SetCheckSum(char* psf) {
-  PsfImage image;
-  image.FromBytes(psf, 0);
-  image.UpdateCheckSum();
-  std::memcpy(psf, image.Data(), kPsfSize);
-}
 
 // Run until the loop stops by itself (a failed scan) or after `scans` scans.
 void RunScans(CAlignmentDlg* dialog, int scans) {
@@ -43,7 +34,7 @@ enum class After { kUntouched, kAlignmentSet };
 
 struct AlignCase {
   const char* name;
-  FaultPlan plan;
+  sim::SimConfig faults;
   std::vector<std::string> messages;
   bool dialog;
   After held;  // what the controller holds afterwards
@@ -56,25 +47,26 @@ class AlignmentFaultTest : public ScriptedFaultTest,
                            public ::testing::WithParamInterface<AlignCase> {
  protected:
   AlignmentFaultTest() {
-    controller.inner.diagnostics = ScriptedController::DiagnosticsReply(
-        'A', {{'E', '1', 'G', '0'}, {'R', '1', 'G', '0'}});
-    controller.inner.scan_payload = ScriptedController::BeamPayload(16, {3, 4, 5});
+    sim::SimOptions o;
+    o.boards = "EG,RG";
+    o.beams = "4-6";
+    config = test::SimDefaults(o);
     // The controller's own set differs from the alignment set wherever that changes it.
-    char* psf = controller.inner.psf;
+    sim::Image& psf = config.psf;
     psf[2] = 'j';
     psf[3] = 'A';
     psf[4] = 'D';
     psf[6] = 'b';
     psf[64] = 'g';
-    SetCheckSum(psf);
+    sim::WriteCheckSum(psf);
   }
 };
 
 TEST_P(AlignmentFaultTest, MessagesRestoreAndNothingLost) {
   const AlignCase& c = GetParam();
-  controller.SetPlan(c.plan);
+  Fault(c.faults);
   PsfImage original;
-  original.FromBytes(controller.inner.psf, 0);
+  original.FromBytes(Controller().Psf().data(), 0);
   QTemporaryDir dir;
   const std::string path = dir.filePath("own.PSF").toStdString();
   prompter.AnswerQuestions({c.answer});
@@ -115,14 +107,14 @@ TEST_P(AlignmentFaultTest, MessagesRestoreAndNothingLost) {
   }
   if (c.held == After::kAlignmentSet) {
     EXPECT_EQ(frames, 1) << "only the alignment set got through";
-    if (!controller.vanished) {
+    if (!Controller().Vanished()) {
       EXPECT_GE(wakes_after_scans, 3) << "the restore was tried";
     }
     PsfImage expected;
     MakeAlignmentPsf(original, expected);
-    for (int i = 1; i < 76; ++i) EXPECT_EQ(controller.inner.psf[i], expected[i]) << "byte " << i;
+    for (int i = 1; i < 76; ++i) EXPECT_EQ(Controller().Psf()[i], expected[i]) << "byte " << i;
   } else {
-    EXPECT_EQ(std::string(controller.inner.psf, kPsfSize),
+    EXPECT_EQ(Held(),
               std::string(original.Data(), kPsfSize));
   }
 

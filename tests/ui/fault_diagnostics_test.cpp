@@ -13,8 +13,6 @@
 namespace kelvt::fault {
 namespace {
 
-using test::DiagBoard;
-using test::ScriptedController;
 
 constexpr const char* kError = "Error reading diagnostics";
 
@@ -25,7 +23,7 @@ struct Shown {
 
 struct DiagCase {
   const char* name;
-  FaultPlan plan;
+  sim::SimConfig faults;
   bool dialog;                      // the first read worked
   std::vector<std::string> messages;
   Shown after_refresh;              // when the dialog opened
@@ -38,9 +36,12 @@ class DiagnosticsFaultTest : public ScriptedFaultTest,
 
 TEST_P(DiagnosticsFaultTest, MessageDisplayAndBoundedTime) {
   const DiagCase& c = GetParam();
-  controller.inner.diagnostics = ScriptedController::DiagnosticsReply(
-      'A', {{'E', '1', 'G', '0'}, {'E', '2', 'G', '0'}, {'R', '1', 'G', '0'}, {'R', '2', 'G', '0'}});
-  controller.SetPlan(c.plan);
+  config = test::SimDefaults([] {
+    sim::SimOptions o;
+    o.boards = "EG,EG,RG,RG";
+    return o;
+  }());
+  Fault(c.faults);
   const std::string before = Held();
 
   Shown shown;
@@ -70,7 +71,7 @@ TEST_P(DiagnosticsFaultTest, MessageDisplayAndBoundedTime) {
     EXPECT_EQ(shown.emitters, c.after_refresh.emitters);
     EXPECT_EQ(shown.receivers, c.after_refresh.receivers);
   }
-  EXPECT_EQ(controller.inner.psf_writes, 0);
+  EXPECT_EQ(Controller().PsfsTaken(), 0);
   EXPECT_EQ(Held(), before);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -101,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Over a pseudo-terminal: the simulator with each fault.
 struct SimDiagCase {
   const char* name;
-  FaultPlan plan;
+  sim::SimConfig faults;
   bool dialog;
   bool exits;  // the simulator ended (vanished)
   // Test failures name the case, not its bytes.
@@ -113,7 +114,7 @@ class DiagnosticsSimFaultTest : public SimFaultTest,
 
 TEST_P(DiagnosticsSimFaultTest, MessageAndNoHang) {
   const SimDiagCase& c = GetParam();
-  ASSERT_TRUE(Start(c.plan)) << sim_->error();
+  ASSERT_TRUE(Start(c.faults)) << sim_->error();
   bool refreshed = false;
   OnModal<CDiagnosticsDlg> driver([&](CDiagnosticsDlg* dialog) {
     dialog->RefreshButton()->click();

@@ -48,7 +48,7 @@ enum class Holds { kOwnSet, kOwnSetOffered, kTrialSet, kSentSet };
 struct EditCase {
   const char* name;
   Command command;
-  FaultPlan plan;
+  sim::SimConfig faults;
   std::vector<std::string> messages;
   int nested = 0;  // the measurement view or the null/span dialog opened
   Holds holds = Holds::kOwnSet;
@@ -77,8 +77,8 @@ class EditPsfFaultTest : public ScriptedFaultTest, public ::testing::WithParamIn
     SetField(own.meas1_mode, "CBB");
     char bytes[kPsfSize + 1];
     own.Encode(bytes);
-    std::memcpy(controller.inner.psf, bytes, kPsfSize);
-    original_.FromBytes(controller.inner.psf, 0);
+    std::memcpy(config.psf.data(), bytes, kPsfSize);
+    original_.FromBytes(config.psf.data(), 0);
   }
 
   PsfImage original_;
@@ -86,7 +86,7 @@ class EditPsfFaultTest : public ScriptedFaultTest, public ::testing::WithParamIn
 
 TEST_P(EditPsfFaultTest, MessageRestoreAndBoundedTime) {
   const EditCase& c = GetParam();
-  controller.SetPlan(c.plan);
+  Fault(c.faults);
   QTemporaryDir dir;
   const std::string path = dir.filePath("own.PSF").toStdString();
   prompter.AnswerQuestions({PromptAnswer::Yes});
@@ -134,7 +134,7 @@ TEST_P(EditPsfFaultTest, MessageRestoreAndBoundedTime) {
   ASSERT_EQ(Texts(prompter), c.messages);
   for (const RecordedMessage& m : prompter.messages) EXPECT_EQ(m.caption, CaptionOf(m.text)) << m.text;
 
-  const std::string held(controller.inner.psf, kPsfSize);
+  const std::string held = Held();
   if (c.holds == Holds::kTrialSet) {
     EXPECT_EQ(held[6], 'c');  // Host Mode: the trial set is still there
     ASSERT_EQ(prompter.file_dialogs.size(), 1u);

@@ -1,8 +1,8 @@
 #pragma once
 // Shared pieces of the fault-injection tests of the desktop tool's
-// operations: an operation's port answered by a controller with a fault (on
-// virtual time), or by kelvt-sim started with the same fault over a
-// pseudo-terminal; a driver for modal dialogs; the parameter set the
+// operations: an operation's port answered by kelvt-sim's controller with a
+// fault (on virtual time), or by kelvt-sim started with the same fault over
+// a pseudo-terminal; a driver for modal dialogs; the parameter set the
 // simulator holds; and what a saved .PSF file holds.
 
 #include <gtest/gtest.h>
@@ -22,38 +22,24 @@
 #include "psf/psf_image.h"
 #include "psf/psf_record.h"
 #include "serial/posix_serial_port.h"
-#include "support/fault_controller.h"
+#include "sim/sim_options.h"
 #include "support/scripted_port.h"
+#include "support/sim_faults.h"
 #include "support/sim_process.h"
+#include "support/sim_responder.h"
 #include "support/watchdog.h"
 #include "ui/support/scripted_prompter.h"
 #include "ui/support/ui_test_util.h"
 
 namespace kelvt::fault {
 
-using test::Fault;
-using test::FaultPlan;
-using test::FaultyController;
+using test::Corrupt;
+using test::NoAck;
 using test::ScriptedPort;
-
-inline FaultPlan Silent() { return {Fault::kSilent, 0}; }
-inline FaultPlan StopAfter(int n) { return {Fault::kStopAfter, n}; }
-inline FaultPlan Corrupt(int after = 0) { return {Fault::kCorrupt, after}; }
-inline FaultPlan NoAck() { return {Fault::kNoAck, 0}; }
-inline FaultPlan VanishAfter(int n) { return {Fault::kVanishAfter, n}; }
-
-// kelvt-sim's options for a fault.
-inline std::vector<std::string> SimArgs(const FaultPlan& plan) {
-  switch (plan.fault) {
-    case Fault::kSilent: return {"--silent"};
-    case Fault::kStopAfter: return {"--stop-after", std::to_string(plan.after)};
-    case Fault::kCorrupt: return {"--corrupt"};
-    case Fault::kNoAck: return {"--no-ack"};
-    case Fault::kVanishAfter: return {"--vanish-after", std::to_string(plan.after)};
-    case Fault::kNone: break;
-  }
-  return {};
-}
+using test::Silent;
+using test::SimResponder;
+using test::StopAfter;
+using test::VanishAfter;
 
 inline constexpr const char* kRestoreQuestion =
     "Unable to restore original psf.\nDo you want to save the original Psf to a file?";
@@ -65,27 +51,36 @@ inline std::vector<std::string> Texts(const ScriptedPrompter& prompter) {
   return texts;
 }
 
-// Every operation of the fixture opens a scripted port answered by
-// `controller`, on a virtual clock; the test bounds its wall time.
+// Every operation of the fixture opens a scripted port answered by one
+// controller, kelvt-sim's, on a virtual clock; the test bounds its wall time.
 class ScriptedFaultTest : public ::testing::Test {
  protected:
   ScriptedFaultTest() : scope_(&clock_) {
     InstallQtIdleHook();
     Operation::SetPortFactory([this](int port_number, long baud) {
       auto port = std::make_unique<ScriptedPort>(port_number, baud);
-      controller.Attach(*port);
+      Controller().Attach(*port);
       port_ = port.get();
       return std::unique_ptr<RS232>(std::move(port));
     });
   }
   ~ScriptedFaultTest() override { Operation::SetPortFactory({}); }
 
-  std::string Held() const { return std::string(controller.inner.psf, kPsfSize); }
+  // The controller, made from `config` with the faults given to Fault when
+  // first needed; change neither after that.
+  SimResponder& Controller() {
+    if (!controller_) controller_ = std::make_unique<SimResponder>(test::WithFaults(config, faults_));
+    return *controller_;
+  }
+  void Fault(const sim::SimConfig& faults) { faults_ = faults; }
+  std::string Held() { return std::string(Controller().Psf().data(), kPsfSize); }
   uint32_t Now() { return clock_.Now(); }
 
   VirtualTickSource clock_{20000};
   ScopedTickSource scope_;
-  FaultyController controller;
+  sim::SimConfig config = test::SimDefaults();
+  sim::SimConfig faults_;
+  std::unique_ptr<SimResponder> controller_;
   ScriptedPort* port_ = nullptr;
   ScriptedPrompter prompter;
   test::Watchdog watchdog_{60, ::testing::UnitTest::GetInstance()->current_test_info()->name()};
@@ -99,9 +94,9 @@ class SimFaultTest : public ::testing::Test {
   SimFaultTest() { InstallQtIdleHook(); }
   ~SimFaultTest() override { Operation::SetDeviceOverrides({}); }
 
-  // Starts the simulator with `plan` and maps the port to it.
-  bool Start(const FaultPlan& plan, std::vector<std::string> more = {}) {
-    std::vector<std::string> args = SimArgs(plan);
+  // Starts the simulator with `faults` and maps the port to it.
+  bool Start(const sim::SimConfig& faults, std::vector<std::string> more = {}) {
+    std::vector<std::string> args = sim::FaultArgs(faults);
     args.insert(args.end(), more.begin(), more.end());
     sim_ = std::make_unique<test::SimProcess>(KELVT_SIM_PATH, args);
     if (!sim_->ok()) return false;

@@ -20,7 +20,7 @@ enum class HeldAfter { kOwn, kStamped };
 
 struct StampCase {
   const char* name;
-  FaultPlan plan;
+  sim::SimConfig faults;
   const char* message;
   int frames_sent;  // stamped sets written (the link's tries)
   HeldAfter held;
@@ -41,7 +41,7 @@ class PartNumberFaultTest : public ScriptedFaultTest,
 
 TEST_P(PartNumberFaultTest, MessageAndBoundedTime) {
   const StampCase& c = GetParam();
-  controller.SetPlan(c.plan);
+  Fault(c.faults);
   const std::string own = Held();
   OnModal<CPartNumberDlg> driver([](CPartNumberDlg* d) {
     d->PartNumberList()->setCurrentRow(0);
