@@ -336,6 +336,9 @@ TEST_F(MeasurementTest, PlotKeepsTheLastTenMinutes) {
   EXPECT_FALSE(plot.ValueAxis()->titleText().contains("None"));
   EXPECT_LE(plot.ValueAxis()->min(), 3.0);
   EXPECT_GE(plot.ValueAxis()->max(), 9.0);
+  plot.resize(480, 260);
+  QApplication::processEvents();
+  EXPECT_FALSE(test::SaveScreenshot(&plot, QStringLiteral("measurement_plot_ten_minutes")).isEmpty());
   // Run starts again at 0 s with nothing.
   plot.Clear();
   EXPECT_EQ(series->count(), 0);
