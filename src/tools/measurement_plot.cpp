@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QGraphicsLayout>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -170,8 +171,15 @@ void MeasurementPlot::Sync() {
     if (drop > 0) series->removePoints(0, drop);
     const bool shown = series->count() > 0;
     if (series->isVisible() != shown) series->setVisible(shown);
+    // A line of one point draws nothing: a single Step shows as a dot.
+    const bool dot = series->count() == 1;
+    if (series->pointsVisible() != dot) series->setPointsVisible(dot);
   }
   UpdateAxes();
+  // Lay out now rather than on a posted event, so that a picture taken
+  // straight after a scan shows the axes and legend as they are.
+  if (QGraphicsLayout* layout = chart()->legend()->layout()) layout->activate();
+  if (QGraphicsLayout* layout = chart()->layout()) layout->activate();
 }
 
 void MeasurementPlot::UpdateAxes() {

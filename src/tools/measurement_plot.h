@@ -12,7 +12,6 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>

@@ -257,10 +257,12 @@ TEST_F(MeasurementTest, StepContinuesTheStatisticsOfARun) {
   Script({{9, 0}});
   dialog->OnStep();
   EXPECT_EQ(Row(dialog->Grid(), 1), QStringList({"FBB", "9", "9", "9"}));
+  EXPECT_TRUE(dialog->Plot()->Series(0)->pointsVisible());  // a line of one point would not show
 
   Script({{5, 0}, {6, 0}});
   dialog->OnRun();  // resets, shows 5 and 6, then fails
   EXPECT_EQ(Row(dialog->Grid(), 1), QStringList({"FBB", "5", "6", "6"}));
+  EXPECT_FALSE(dialog->Plot()->Series(0)->pointsVisible());
   prompter_.messages.clear();
 
   Script({{2, 0}});
@@ -286,7 +288,6 @@ TEST_F(MeasurementTest, ScreenshotWithTrend) {
   dialog->OnRun();
   EXPECT_EQ(dialog->Plot()->Series(0)->count(), 60);
   EXPECT_EQ(dialog->Plot()->Series(1)->count(), 60);
-  QApplication::processEvents();  // the chart lays itself out on a posted event
   EXPECT_FALSE(test::SaveScreenshot(dialog.get(), QStringLiteral("measurement")).isEmpty());
 }
 
@@ -390,6 +391,9 @@ TEST_F(MeasurementTest, PlotKeepsTheLastTenMinutes) {
   EXPECT_FALSE(plot.ValueAxis()->titleText().contains("None"));
   EXPECT_LE(plot.ValueAxis()->min(), 3.0);
   EXPECT_GE(plot.ValueAxis()->max(), 9.0);
+  plot.resize(480, 260);
+  QApplication::processEvents();
+  EXPECT_FALSE(test::SaveScreenshot(&plot, QStringLiteral("measurement_plot_ten_minutes")).isEmpty());
   // Run starts again at 0 s with nothing.
   plot.Clear();
   EXPECT_EQ(series->count(), 0);
