@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <unistd.h>
+
 #include <filesystem>
 #include <memory>
 
@@ -199,16 +201,34 @@ TEST(Settings, DevicesSectionMapsPortsToDevices) {
 }
 
 TEST(Settings, AFailedWriteIsReported) {
-  TempConfigHome config;
-  ScriptedPrompter prompter;
-  // A folder where the file should be: it cannot be replaced.
-  std::filesystem::create_directory(config.SettingsPath());
-  { CMainFrame frame; }
-  ASSERT_EQ(prompter.messages.size(), 1u);
-  EXPECT_EQ(prompter.messages[0].text, "Unable to save the settings.");
-  EXPECT_EQ(prompter.messages[0].caption, "Kelvo-Tarn");
-  EXPECT_EQ(prompter.messages[0].icon, PromptIcon::Warning);
-  EXPECT_NE(prompter.messages[0].detail.find(config.SettingsPath()), std::string::npos);
+  const std::string kept = "[PartNumbers]\nA=123456\n[Devices]\nCOM1=/dev/pts/9\n";
+  const struct {
+    const char* name;
+    bool unreadable;  // else a folder where the file should be
+  } cases[] = {{"a folder at the name", false}, {"a file that cannot be read", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.unreadable && geteuid() == 0) continue;  // root reads it all the same
+    TempConfigHome config;
+    ScriptedPrompter prompter;
+    if (c.unreadable) {
+      config.WriteSettings(kept);
+      std::filesystem::permissions(config.SettingsPath(), std::filesystem::perms::none);
+    } else {
+      std::filesystem::create_directory(config.SettingsPath());
+    }
+    { CMainFrame frame; }
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text, "Unable to save the settings.");
+    EXPECT_EQ(prompter.messages[0].caption, "Kelvo-Tarn");
+    EXPECT_EQ(prompter.messages[0].icon, PromptIcon::Warning);
+    EXPECT_NE(prompter.messages[0].detail.find(config.SettingsPath()), std::string::npos);
+    if (c.unreadable) {
+      EXPECT_NE(prompter.messages[0].detail.find("could not be read"), std::string::npos);
+      std::filesystem::permissions(config.SettingsPath(), std::filesystem::perms::owner_read);
+      EXPECT_EQ(config.ReadSettings(), kept) << "never overwritten";
+    }
+  }
 }
 
 TEST(Settings, RecordFolderIsChosenOnceAndKept) {
