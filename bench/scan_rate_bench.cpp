@@ -1,24 +1,33 @@
 // Scan-rate benchmark: runs the alignment view's scan loop through the real
 // port against kelvt-sim and compares its pace with what the protocol
-// allows, and measures the CPU the loop costs.
+// allows, and measures the CPU the loop costs, without and with Record (every
+// scan appended to a CSV file as the dialog does). The two modes take turns,
+// so that a change in the machine's load falls on both.
 //
 // Usage: kelvt-scan-bench [seconds] [baud] [boards]
-//   seconds  how long to scan (default 5)
+//   seconds  how long to scan in each mode (default 5)
 //   baud     the simulator's rate: 9600, 19200 or 38400 (default 38400)
 //   boards   the simulator's board list (default EG,EG,RG,RG: 32 beams)
 
 #include <sys/resource.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/controller_link.h"
 #include "link/diagnostic_record.h"
 #include "link/scan_record.h"
+#include "ops/csv_recorder.h"
+#include "ops/scan_csv.h"
+#include "platform/tick.h"
 #include "psf/psf_image.h"
 #include "serial/posix_serial_port.h"
 #include "support/sim_process.h"
@@ -43,6 +52,58 @@ double CpuSeconds() {
 int Fail(const char* what) {
   std::fprintf(stderr, "kelvt-scan-bench: %s\n", what);
   return 1;
+}
+
+// Each mode scans in turns of about this long (off, on, off, on, ...).
+constexpr double kTurnSeconds = 1.0;
+// The dialog's flush interval.
+constexpr uint32_t kFlushIntervalMs = 1000;
+
+struct LoopTotals {
+  long scans = 0;
+  long changes = 0;
+  long failures = 0;
+  double wall = 0;
+  double cpu = 0;
+};
+
+// The view's loop for `seconds`; with `recorder`, each scan is also made into
+// a row and appended, and what gathered is written once a second.
+void ScanFor(kelvt::ControllerLink& link, int beams, double seconds, kelvt::CsvRecorder* recorder,
+             LoopTotals& totals) {
+  kelvt::BeamBitmapScan current(beams);
+  kelvt::BeamBitmapScan last(beams);
+  std::vector<char> row(kelvt::AlignmentCsvRowSize(beams));
+  uint32_t last_flush = kelvt::TickCount();
+  bool first = true;
+  const double cpu0 = CpuSeconds();
+  const auto t0 = Clock::now();
+  const auto end = t0 + std::chrono::duration<double>(seconds);
+  while (Clock::now() < end) {
+    if (link.Scan(current) == 0) {
+      ++totals.failures;
+      continue;
+    }
+    if (recorder != nullptr) {
+      const int n = kelvt::AlignmentCsvRow(kelvt::NowWallTime(), recorder->Rows() + 1, current,
+                                           row.data(), row.size());
+      if (n > 0) recorder->Append(row.data(), static_cast<std::size_t>(n));
+      const uint32_t now = kelvt::TickCount();
+      if (now - last_flush >= kFlushIntervalMs) {
+        recorder->Flush();
+        last_flush = now;
+      }
+    }
+    // The view's own work per scan: redraw only when the map changed.
+    if (first || !last.Equals(current)) {
+      last.Assign(current);
+      ++totals.changes;
+    }
+    first = false;
+    ++totals.scans;
+  }
+  totals.wall += std::chrono::duration<double>(Clock::now() - t0).count();
+  totals.cpu += CpuSeconds() - cpu0;
 }
 
 }  // namespace
@@ -82,32 +143,37 @@ int main(int argc, char** argv) {
   if (link.OutputPsf(psf) == 0) return Fail("the alignment PSF was not accepted");
 
   const int beams = diag.total_channels / 2;
-  kelvt::BeamBitmapScan current(beams);
-  kelvt::BeamBitmapScan last(beams);
-  long scans = 0;
-  long changes = 0;
-  long failures = 0;
+  const std::string record_path =
+      (std::filesystem::temp_directory_path() /
+       ("kelvt-scan-bench-" + std::to_string(getpid()) + ".csv"))
+          .string();
+  kelvt::CsvRecorder recorder;
+  char header[128];
+  kelvt::AlignmentCsvHeader(header, sizeof header);
+  if (!recorder.Open(record_path, header)) return Fail("cannot create the recording file");
 
-  const double cpu0 = CpuSeconds();
-  const auto t0 = Clock::now();
-  const auto end = t0 + std::chrono::duration<double>(seconds);
-  while (Clock::now() < end) {
-    if (link.Scan(current) == 0) {
-      ++failures;
-      continue;
-    }
-    // The view's own work per scan: redraw only when the map changed.
-    if (scans == 0 || !last.Equals(current)) {
-      last.Assign(current);
-      ++changes;
-    }
-    ++scans;
+  LoopTotals off;
+  LoopTotals on;
+  const int turns = std::max(1, static_cast<int>(seconds / kTurnSeconds + 0.5));
+  for (int turn = 0; turn < turns; ++turn) {
+    ScanFor(link, beams, seconds / turns, nullptr, off);
+    ScanFor(link, beams, seconds / turns, &recorder, on);
   }
-  const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-  const double cpu = CpuSeconds() - cpu0;
+  const long long rows = recorder.Rows();
+  const bool recorded = recorder.Close() != 0;
+  std::error_code size_error;
+  const auto bytes = std::filesystem::file_size(record_path, size_error);
+  std::remove(record_path.c_str());
+  if (!recorded) return Fail("the recording could not be written");
+
+  const long scans = off.scans;
+  const long changes = off.changes;
+  const long failures = off.failures + on.failures;
+  const double wall = off.wall;
+  const double cpu = off.cpu;
 
   const int request_bytes = 3;
-  const int reply_bytes = current.ExpectedLength();
+  const int reply_bytes = kelvt::BeamBitmapScan(beams).ExpectedLength();
   const double transfer_ms = (request_bytes + reply_bytes) * 12.0 * 1000.0 / static_cast<double>(baud);
   const double limit_ms = kPreWaitMs + kSettleMs + transfer_ms + kSimReplyDelayMs;
   // On a real line the request and the reply cross while the settle delay
@@ -117,7 +183,8 @@ int main(int argc, char** argv) {
   const double limit_rate = 1000.0 / limit_ms;
   const double strict_rate = 1000.0 / strict_ms;
 
-  std::printf("scan-rate benchmark: %d beams at %ld baud for %.1f s\n", beams, baud, wall);
+  std::printf("scan-rate benchmark: %d beams at %ld baud for %.1f s without Record\n", beams,
+              baud, wall);
   std::printf("  scans               %ld (%ld failed, %ld changed the map)\n", scans, failures,
               changes);
   std::printf("  scans per second    %.3f\n", rate);
@@ -132,5 +199,14 @@ int main(int argc, char** argv) {
   std::printf("  mean time per scan  %.2f ms\n", wall * 1000.0 / static_cast<double>(scans));
   std::printf("  CPU while scanning  %.2f %% of one core  (%.3f s in %.1f s; target < 5 %%)\n",
               100.0 * cpu / wall, cpu, wall);
+  const double rate_on = static_cast<double>(on.scans) / on.wall;
+  const double difference = 100.0 * (rate_on - rate) / rate;
+  std::printf("  with Record         %.3f scans/s  (%ld scans in %.1f s, %lld rows, %llu bytes "
+              "written)\n",
+              rate_on, on.scans, on.wall, rows,
+              static_cast<unsigned long long>(size_error ? 0 : bytes));
+  std::printf("  Record on vs off    %+.2f %%  (target within 1 %%)\n", difference);
+  std::printf("  CPU with Record     %.2f %% of one core  (%.3f s in %.1f s)\n",
+              100.0 * on.cpu / on.wall, on.cpu, on.wall);
   return failures == 0 ? 0 : 1;
 }

@@ -45,6 +45,7 @@ class PrintingPrompter : public kelvt::Prompter {
   }
   bool OpenPsfFile(QWidget*, std::string&) override { return false; }
   bool SavePsfFile(QWidget*, std::string&) override { return false; }
+  bool ChooseFolder(QWidget*, std::string&) override { return false; }
   void Beep() override {}
   int messages = 0;
 };

@@ -72,7 +72,7 @@ TEST(MainWindow, MenuBarHasTheThreeMenusWithTheirItems) {
             (std::vector<QString>{"&Diagnostics...\tF2", "&Alignment...\tF3", "&Edit PSF...\tF4",
                                   "Set &Part Number...", "E&xit"}));
   EXPECT_EQ(MenuTexts(TopMenu(frame, 1)),
-            (std::vector<QString>{"Serial Port", "&Save Settings on Exit"}));
+            (std::vector<QString>{"Serial Port", "&Record Folder...", "&Save Settings on Exit"}));
   EXPECT_EQ(MenuTexts(TopMenu(frame, 2)), (std::vector<QString>{"&Index", "-", "&About"}));
 }
 
@@ -123,6 +123,7 @@ TEST(MainWindow, EachItemHasItsStatusPrompt) {
       {kCmdDiagnostics, "Executes Diagnostic Test"},
       {kCmdEditPsf, "Edit and execute a PSF"},
       {kCmdSaveSettings, "Save Settings when application exits."},
+      {kCmdRecordFolder, "Chooses the folder the Alignment and Measurement recordings go to"},
       {kCmdPartNumber, "Sets the part number and date code in the controller."},
       {kCmdExit, "Quit the application; prompts to save documents"},
       {kCmdHelpIndex, "List Help Topics"},
