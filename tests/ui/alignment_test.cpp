@@ -567,6 +567,7 @@ TEST_F(AlignmentTest, RecordWritesEveryScanOfTheLoopToANewFile) {
     EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 2);
   });
   RecordControl::SetFolder({});
+}
 
 // An object three beams wide keeps passing beams 1 to 12, beam 17 breaks for
 // a single scan three times, beam 30 stays broken: only 17 flickers, and the
