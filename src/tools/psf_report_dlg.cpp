@@ -1,18 +1,18 @@
 #include "tools/psf_report_dlg.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QTemporaryFile>
+#include <QPdfWriter>
 #include <QTextBrowser>
 #include <QVBoxLayout>
-#include <cstdio>
 
 #include "gui/prompter.h"
+#include "platform/safe_file.h"
 
 namespace kelvt {
 namespace {
@@ -66,26 +66,19 @@ CPsfReportDlg::CPsfReportDlg(const QString& html, QWidget* parent) : QDialog(par
 QString CPsfReportDlg::PageText() const { return page_->toPlainText(); }
 
 bool CPsfReportDlg::SavePdf(const QString& path) {
-  // Written to a new file beside the target and renamed over it only when
-  // complete, so a file being replaced is never left half written.
-  QTemporaryFile part(path + QStringLiteral(".XXXXXX"));
-  if (!part.open()) return false;
-  part.close();  // QPrinter writes it by name
-  // A temporary file is private; the report is an ordinary document.
-  part.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                      QFileDevice::ReadOther);
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(part.fileName());
-  page_->document()->print(&printer);
-  // QPrinter says nothing when the file cannot be made: look at it.
-  if (QFileInfo(part.fileName()).size() <= 0) return false;
-  if (std::rename(QFile::encodeName(part.fileName()).constData(),
-                  QFile::encodeName(path).constData()) != 0) {
-    return false;
+  // Made in memory, then written as every other file of the tool is: a file
+  // being replaced is never left half written.
+  QBuffer pdf;
+  pdf.open(QIODevice::WriteOnly);
+  {
+    QPdfWriter writer(&pdf);
+    writer.setResolution(300);
+    page_->document()->print(&writer);
   }
-  part.setAutoRemove(false);  // it is the target now
-  return true;
+  const QByteArray& bytes = pdf.data();
+  if (bytes.isEmpty()) return false;
+  return ReplaceFileDurably(QFile::encodeName(path).constData(), bytes.constData(),
+                            static_cast<std::size_t>(bytes.size()), 0644) != 0;
 }
 
 void CPsfReportDlg::OnPrint() {
