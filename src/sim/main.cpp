@@ -7,20 +7,11 @@
 #include <cstdio>
 #include <string>
 
-#include <CLI/CLI.hpp>
-
 #include "sim/pty_host.h"
 #include "sim/sim_controller.h"
 #include "sim/sim_options.h"
 
-#ifndef KELVT_VERSION
-#define KELVT_VERSION "2.0"
-#endif
-
 namespace {
-
-// Usage errors end with 2, as kelvt-cli's do; help and version with 0.
-constexpr int kExitUsage = 2;
 
 volatile sig_atomic_t g_stop = 0;
 
@@ -30,24 +21,14 @@ void OnStopSignal(int) { g_stop = 1; }
 
 int main(int argc, char** argv) {
   kelvt::sim::SimOptions options;
-  CLI::App app{
-      "kelvt-sim: a simulated light-curtain controller on a pseudo-terminal.\n"
-      "Prints the terminal's device path on the first line of standard output and answers\n"
-      "wake-up, PSF read and write, diagnostics, scans and null/span frames until it gets\n"
-      "SIGINT or SIGTERM. Point the tool at the path (or at --link)."};
-  app.set_version_flag("--version", std::string("kelvt-sim ") + KELVT_VERSION);
-  kelvt::sim::AddOptions(app, options);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? 0 : kExitUsage;
-  }
+  const int parsed = kelvt::sim::ParseCommandLine(argc, argv, options);
+  if (parsed >= 0) return parsed;
 
   kelvt::sim::SimConfig config;
   std::string error;
   if (!kelvt::sim::BuildConfig(options, config, error)) {
     std::fprintf(stderr, "kelvt-sim: %s\n", error.c_str());
-    return kExitUsage;
+    return kelvt::sim::kExitUsage;
   }
   kelvt::sim::SimController controller(std::move(config));
 
@@ -75,7 +56,7 @@ int main(int argc, char** argv) {
     // The path given is refused (not a link, or not ours to make): the
     // command line has to change, as for any bad value.
     std::fprintf(stderr, "kelvt-sim: %s\n", error.c_str());
-    return kExitUsage;
+    return kelvt::sim::kExitUsage;
   }
   std::printf("%s\n", host.Path().c_str());
   std::fflush(stdout);

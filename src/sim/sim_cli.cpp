@@ -1,4 +1,6 @@
-// kelvt-sim's options, kept beside FaultArgs so that the two cannot drift apart.
+// kelvt-sim's command line, kept beside FaultArgs so that the two cannot drift
+// apart. The only file of the simulator that includes CLI11, so that its
+// parser code is generated once.
 
 #include <cstdio>
 #include <string>
@@ -8,6 +10,8 @@
 #include "sim/sim_options.h"
 
 namespace kelvt::sim {
+
+namespace {
 
 void AddOptions(CLI::App& app, SimOptions& o) {
   app.add_option("--link", o.link,
@@ -93,6 +97,24 @@ void AddOptions(CLI::App& app, SimOptions& o) {
                  "like a pulled adapter")
       ->type_name("N");
   app.add_flag("-v,--verbose", o.verbose, "Log every frame heard and sent on standard error");
+}
+
+}  // namespace
+
+int ParseCommandLine(int argc, const char* const* argv, SimOptions& options) {
+  CLI::App app{
+      "kelvt-sim: a simulated light-curtain controller on a pseudo-terminal.\n"
+      "Prints the terminal's device path on the first line of standard output and answers\n"
+      "wake-up, PSF read and write, diagnostics, scans and null/span frames until it gets\n"
+      "SIGINT or SIGTERM. Point the tool at the path (or at --link)."};
+  app.set_version_flag("--version", std::string("kelvt-sim ") + KELVT_VERSION);
+  AddOptions(app, options);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : kExitUsage;
+  }
+  return -1;
 }
 
 std::vector<std::string> FaultArgs(const SimConfig& config) {

@@ -57,13 +57,13 @@ std::vector<std::string> FaultArgs(const SimConfig& config);
 
 }  // namespace kelvt::sim
 
-namespace CLI {
-class App;
-}
-
 namespace kelvt::sim {
 
-// kelvt-sim's command line, bound to `options`.
-void AddOptions(CLI::App& app, SimOptions& options);
+// Usage errors end with 2, as kelvt-cli's do; help and version with 0.
+constexpr int kExitUsage = 2;
+
+// Parses kelvt-sim's command line into `options`. Returns -1 to go on, else
+// the status to exit with, once help, the version or the error is printed.
+int ParseCommandLine(int argc, const char* const* argv, SimOptions& options);
 
 }  // namespace kelvt::sim
