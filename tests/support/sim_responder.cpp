@@ -1,8 +1,12 @@
 #include "support/sim_responder.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "platform/tick.h"
+#include "support/scripted_controller.h"
+#include "support/sim_faults.h"
 
 namespace kelvt::test {
 
@@ -55,6 +59,9 @@ void SimResponder::OnWrite(ScriptedPort& port, const char* data, int count, long
 
 void SimResponder::Handle(ScriptedPort& port, uint64_t at_ms, long baud) {
   for (const sim::SimEvent& e : events_) {
+    if (e.kind == sim::SimEvent::kReply || e.kind == sim::SimEvent::kIgnored) {
+      heard_.push_back(e.request.size() > 2 ? e.request[2] : '\0');
+    }
     log_ += std::to_string(at_ms) + " ms at " + std::to_string(baud) + ": " +
             (e.kind == sim::SimEvent::kDropped ? "dropped: " : "") + e.note + "\n";
     switch (e.kind) {
@@ -75,5 +82,44 @@ void SimResponder::Handle(ScriptedPort& port, uint64_t at_ms, long baud) {
     }
   }
 }
+
+int SimResponder::Heard(char command) const {
+  return static_cast<int>(std::count(heard_.begin(), heard_.end(), command));
+}
+
+sim::SimConfig SimConfigOf(const ScriptedController& scripted, const sim::SimConfig& faults) {
+  sim::SimConfig config;
+  std::memcpy(config.psf.data(), scripted.psf, sim::kImageSize);
+  config.psf[0] = scripted.id;
+  if (const char code = sim::BaudByteOfRate(scripted.baud); code != config.psf[5]) {
+    config.psf[5] = code;
+    sim::WriteCheckSum(config.psf);
+  }
+  // The boards of its diagnostics reply: FS id 'I', then four bytes a board.
+  const std::string& d = scripted.diagnostics;
+  for (size_t at = 3; at + 4 <= d.size() && (d[at] == 'E' || d[at] == 'R'); at += 4) {
+    config.boards.push_back({d[at], d[at + 1], d[at + 2], d[at + 3]});
+  }
+  std::copy(std::begin(scripted.null_span), std::end(scripted.null_span), config.null_span.begin());
+  config.aux = scripted.aux;
+  return WithFaults(config, faults);
+}
+
+void FaultSwitch::Attach(ScriptedPort& port) {
+  port.SetResponder([this](ScriptedPort& p, const char* data, int count, long baud) {
+    if (sim_) {
+      sim_->OnWrite(p, data, count, baud);
+    } else {
+      scripted_.OnWrite(p, data, count, baud);
+    }
+  });
+}
+
+SimResponder& FaultSwitch::Fault(const sim::SimConfig& faults) {
+  sim_ = std::make_unique<SimResponder>(SimConfigOf(scripted_, faults));
+  return *sim_;
+}
+
+const char* FaultSwitch::HeldPsf() const { return sim_ ? sim_->Psf().data() : scripted_.psf; }
 
 }  // namespace kelvt::test

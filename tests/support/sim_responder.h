@@ -14,6 +14,7 @@
 // the port vanishes with it, like a pulled adapter.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ class SimResponder {
   int Dropped() const { return dropped_; }   // byte runs that formed no request
   int NotHeard() const { return not_heard_; }  // writes at another rate or stop bits
   int PsfsTaken() const { return psfs_taken_; }  // parameter sets taken and acknowledged
+  // Requests heard, answered or not, by command letter: 'D' PSF read, 'C'
+  // PSF write, 'H' diagnostics, 'K' null/span, 'S' scan, 0 wake-up.
+  int Heard(char command) const;
   // What the controller did, one line an event ("12 ms: PSF read"), for failure messages.
   const std::string& Log() const { return log_; }
 
@@ -57,7 +61,34 @@ class SimResponder {
   int dropped_ = 0;
   int not_heard_ = 0;
   int psfs_taken_ = 0;
+  std::string heard_;  // the command letter of every request heard
   std::string log_;
+};
+
+class ScriptedController;
+
+// kelvt-sim's controller as `scripted` stands (its set, letter, rate, wake-up
+// byte, boards and null/span values), with `faults`.
+sim::SimConfig SimConfigOf(const ScriptedController& scripted, const sim::SimConfig& faults);
+
+// The controller a test's ports reach: a ScriptedController until the test
+// gives the line a fault the simulator models, from then on kelvt-sim's
+// controller holding what the scripted one held, also in the middle of an
+// operation.
+class FaultSwitch {
+ public:
+  explicit FaultSwitch(ScriptedController& scripted) : scripted_(scripted) {}
+  void Attach(ScriptedPort& port);
+  SimResponder& Fault(const sim::SimConfig& faults);
+  // The scripted controller answers again, as it was before the fault.
+  void Mend() { sim_.reset(); }
+  SimResponder* Sim() { return sim_.get(); }
+  // The set the controller answering now holds.
+  const char* HeldPsf() const;
+
+ private:
+  ScriptedController& scripted_;
+  std::unique_ptr<SimResponder> sim_;
 };
 
 }  // namespace kelvt::test
