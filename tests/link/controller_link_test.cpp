@@ -15,8 +15,6 @@
 #include "psf/psf_image.h"
 #include "support/scripted_controller.h"
 #include "support/scripted_port.h"
-#include "support/sim_faults.h"
-#include "support/sim_responder.h"
 
 namespace kelvt {
 namespace {

@@ -5,8 +5,6 @@
 #include "platform/tick.h"
 #include "support/scripted_controller.h"
 #include "support/scripted_port.h"
-#include "support/sim_faults.h"
-#include "support/sim_responder.h"
 
 namespace kelvt {
 namespace {

@@ -10,8 +10,6 @@
 #include "support/counting_front_end.h"
 #include "support/scripted_controller.h"
 #include "support/scripted_port.h"
-#include "support/sim_faults.h"
-#include "support/sim_responder.h"
 
 namespace kelvt {
 namespace {

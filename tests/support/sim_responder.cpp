@@ -1,12 +1,9 @@
 #include "support/sim_responder.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "platform/tick.h"
-#include "support/scripted_controller.h"
-#include "support/sim_faults.h"
 
 namespace kelvt::test {
 
@@ -86,40 +83,5 @@ void SimResponder::Handle(ScriptedPort& port, uint64_t at_ms, long baud) {
 int SimResponder::Heard(char command) const {
   return static_cast<int>(std::count(heard_.begin(), heard_.end(), command));
 }
-
-sim::SimConfig SimConfigOf(const ScriptedController& scripted, const sim::SimConfig& faults) {
-  sim::SimConfig config;
-  std::memcpy(config.psf.data(), scripted.psf, sim::kImageSize);
-  config.psf[0] = scripted.id;
-  if (const char code = sim::BaudByteOfRate(scripted.baud); code != config.psf[5]) {
-    config.psf[5] = code;
-    sim::WriteCheckSum(config.psf);
-  }
-  // The boards of its diagnostics reply: FS id 'I', then four bytes a board.
-  const std::string& d = scripted.diagnostics;
-  for (size_t at = 3; at + 4 <= d.size() && (d[at] == 'E' || d[at] == 'R'); at += 4) {
-    config.boards.push_back({d[at], d[at + 1], d[at + 2], d[at + 3]});
-  }
-  std::copy(std::begin(scripted.null_span), std::end(scripted.null_span), config.null_span.begin());
-  config.aux = scripted.aux;
-  return WithFaults(config, faults);
-}
-
-void FaultSwitch::Attach(ScriptedPort& port) {
-  port.SetResponder([this](ScriptedPort& p, const char* data, int count, long baud) {
-    if (sim_) {
-      sim_->OnWrite(p, data, count, baud);
-    } else {
-      scripted_.OnWrite(p, data, count, baud);
-    }
-  });
-}
-
-SimResponder& FaultSwitch::Fault(const sim::SimConfig& faults) {
-  sim_ = std::make_unique<SimResponder>(SimConfigOf(scripted_, faults));
-  return *sim_;
-}
-
-const char* FaultSwitch::HeldPsf() const { return sim_ ? sim_->Psf().data() : scripted_.psf; }
 
 }  // namespace kelvt::test

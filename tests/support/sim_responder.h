@@ -14,7 +14,6 @@
 // the port vanishes with it, like a pulled adapter.
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,32 +62,6 @@ class SimResponder {
   int psfs_taken_ = 0;
   std::string heard_;  // the command letter of every request heard
   std::string log_;
-};
-
-class ScriptedController;
-
-// kelvt-sim's controller as `scripted` stands (its set, letter, rate, wake-up
-// byte, boards and null/span values), with `faults`.
-sim::SimConfig SimConfigOf(const ScriptedController& scripted, const sim::SimConfig& faults);
-
-// The controller a test's ports reach: a ScriptedController until the test
-// gives the line a fault the simulator models, from then on kelvt-sim's
-// controller holding what the scripted one held, also in the middle of an
-// operation.
-class FaultSwitch {
- public:
-  explicit FaultSwitch(ScriptedController& scripted) : scripted_(scripted) {}
-  void Attach(ScriptedPort& port);
-  SimResponder& Fault(const sim::SimConfig& faults);
-  // The scripted controller answers again, as it was before the fault.
-  void Mend() { sim_.reset(); }
-  SimResponder* Sim() { return sim_.get(); }
-  // The set the controller answering now holds.
-  const char* HeldPsf() const;
-
- private:
-  ScriptedController& scripted_;
-  std::unique_ptr<SimResponder> sim_;
 };
 
 }  // namespace kelvt::test
