@@ -123,7 +123,7 @@ TEST_P(CliFailureTest, ExitStatusAndMessage) {
   EXPECT_NE(err.str().find(c.message), std::string::npos) << c.name << ": " << err.str();
 }
 
-void Mute(CliHarness& h) { h.controller.mute = true; }
+void Mute(CliHarness& h) { h.line.Fault(test::Silent()); }
 void Nothing(CliHarness&) {}
 
 INSTANTIATE_TEST_SUITE_P(
@@ -228,16 +228,16 @@ TEST_F(CliControllerTest, PsfSendJson) {
 }
 
 TEST_F(CliControllerTest, PsfSendToAControllerThatRefuses) {
-  controller.accept_psf = false;
+  const test::SimResponder& sim = line.Fault(test::NoAck());
   const std::string path = WriteSet("lbb.PSF", "LBB");
   EXPECT_EQ(Run({"psf", "send", path}), kExitRefused);
   EXPECT_NE(err.str().find("PSF Not Accepted"), std::string::npos);
-  EXPECT_EQ(controller.psf_rejected, 3);  // the link's three tries
+  EXPECT_EQ(sim.Heard('C'), 3);  // the link's three tries
   EXPECT_TRUE(ControllerHoldsItsOwnSet());
 }
 
 TEST_F(CliControllerTest, PsfSendToASilentControllerIsNoAnswerNotRefusal) {
-  controller.mute = true;
+  line.Fault(test::Silent());
   const std::string path = WriteSet("lbb.PSF", "LBB");
   EXPECT_EQ(Run({"psf", "send", path}), kExitNoAnswer);
   EXPECT_NE(err.str().find("Unable to output psf."), std::string::npos);

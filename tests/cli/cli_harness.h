@@ -1,6 +1,7 @@
 #pragma once
 // Runs the kelvt-cli command line in-process against a scripted controller on
-// virtual time: every subcommand and error path in microseconds.
+// virtual time, or kelvt-sim's controller once a test gives the line a fault:
+// every subcommand and error path in microseconds.
 
 #include <unistd.h>
 
@@ -36,7 +37,7 @@ class CliHarness : public ::testing::Test {
       auto port = std::make_unique<kelvt::test::ScriptedPort>(
           target.port_number < 0 ? 0 : target.port_number, 9600);
       if (port_error != 0) port->SetErrorStatus(port_error);
-      controller.Attach(*port);
+      line.Attach(*port);
       return std::unique_ptr<RS232>(std::move(port));
     });
     // Two 16-channel boards: 16 beams, beams 4 to 6 broken.
@@ -63,7 +64,7 @@ class CliHarness : public ::testing::Test {
   std::string Path(const std::string& name) const { return dir + "/" + name; }
 
   bool ControllerHoldsItsOwnSet() const {
-    return std::memcmp(controller.psf, original_psf, kPsfSize) == 0;
+    return std::memcmp(line.HeldPsf(), original_psf, kPsfSize) == 0;
   }
 
   // Calls `action` when the controller receives its n-th scan request.
@@ -79,6 +80,7 @@ class CliHarness : public ::testing::Test {
   VirtualTickSource ticks;
   ScopedTickSource scoped{&ticks};
   kelvt::test::ScriptedController controller;
+  kelvt::test::FaultSwitch line{controller};
   char original_psf[kPsfSize];
   std::ostringstream out;
   std::ostringstream err;

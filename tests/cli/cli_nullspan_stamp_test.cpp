@@ -94,12 +94,12 @@ TEST_F(CliNullSpanTest, Failures) {
   EXPECT_EQ(Run({"nullspan"}), kExitUsage);
   EXPECT_TRUE(targets.empty());
 
-  controller.mute = true;
+  line.Fault(test::Silent());
   EXPECT_EQ(Run({"nullspan", "get"}), kExitNoAnswer);
   EXPECT_NE(err.str().find("Serial interface is not active"), std::string::npos);
 
   // Answers the read, then falls silent: the update gets no reply.
-  controller.mute = false;
+  line.Mend();
   controller.intercept = [](ScriptedController&, ScriptedPort&, const char* data, int count) {
     return count == 21 && data[3] != 'T';
   };
@@ -153,7 +153,7 @@ TEST_F(CliStampTest, PartNumbersFromTheSettingsFile) {
 
 struct StampFailure {
   std::vector<std::string> args;
-  std::function<void(ScriptedController&)> setup;
+  std::function<void(test::FaultSwitch&)> setup;
   int status;
   const char* message;
 };
@@ -162,15 +162,15 @@ class CliStampFailureTest : public CliStampTest,
                             public ::testing::WithParamInterface<StampFailure> {};
 
 TEST_P(CliStampFailureTest, StatusAndMessage) {
-  GetParam().setup(controller);
+  GetParam().setup(line);
   std::vector<std::string> argv{"kelvt-cli", "stamp"};
   argv.insert(argv.end(), GetParam().args.begin(), GetParam().args.end());
   EXPECT_EQ(RunCli(argv, ctx), GetParam().status);
   EXPECT_NE(err.str().find(GetParam().message), std::string::npos) << err.str();
-  EXPECT_EQ(std::memcmp(controller.psf, original_psf, kPsfSize), 0);
+  EXPECT_TRUE(ControllerHoldsItsOwnSet());
 }
 
-void Nothing(ScriptedController&) {}
+void Nothing(test::FaultSwitch&) {}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliStampFailureTest,
@@ -181,9 +181,9 @@ INSTANTIATE_TEST_SUITE_P(
         StampFailure{{"--part", "123456", "--date-code", "2660"}, Nothing, kExitUsage,
                      "'2660' is not a date code"},
         StampFailure{{"--part", "123456", "--list"}, Nothing, kExitUsage, "excludes"},
-        StampFailure{{"--part", "123456"}, [](ScriptedController& c) { c.mute = true; },
+        StampFailure{{"--part", "123456"}, [](test::FaultSwitch& l) { l.Fault(test::Silent()); },
                      kExitNoAnswer, "Unable to input PSF."},
-        StampFailure{{"--part", "123456"}, [](ScriptedController& c) { c.accept_psf = false; },
+        StampFailure{{"--part", "123456"}, [](test::FaultSwitch& l) { l.Fault(test::NoAck()); },
                      kExitRefused, "Unable to output PSF."}));
 
 }  // namespace

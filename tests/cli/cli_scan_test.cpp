@@ -222,15 +222,15 @@ TEST_F(CliBeamsTest, ANotOperationalControllerIsLeftAlone) {
 }
 
 TEST_F(CliBeamsTest, RefusedAlignmentSetChangesNothing) {
-  controller.accept_psf = false;
+  const test::SimResponder& sim = line.Fault(test::NoAck());
   EXPECT_EQ(Run({"beams"}), kExitRefused);
   EXPECT_NE(err.str().find("Unable to output psf."), std::string::npos);
-  EXPECT_EQ(controller.scans, 0);
+  EXPECT_EQ(sim.Heard('S'), 0);
   EXPECT_TRUE(ControllerHoldsItsOwnSet());
 }
 
 TEST_F(CliBeamsTest, SilentControllerIsNoAnswer) {
-  controller.mute = true;
+  line.Fault(test::Silent());
   EXPECT_EQ(Run({"beams"}), kExitNoAnswer);
   EXPECT_NE(err.str().find("Unable to input Diagnostics."), std::string::npos);
 }
@@ -263,7 +263,7 @@ TEST_F(CliBeamsTest, ARejectedScanReplyIsABadReply) {
 }
 
 TEST_F(CliBeamsTest, AControllerGoneMidScanLeavesItsSetInAFile) {
-  OnScan(2, [this] { controller.mute = true; });
+  OnScan(2, [this] { line.Fault(test::Silent()); });
   EXPECT_EQ(Run({"beams", "--count", "5"}), kExitNoAnswer);
   EXPECT_NE(err.str().find("Unable to restore original psf."), std::string::npos) << err.str();
   std::vector<std::filesystem::path> files;
@@ -280,7 +280,7 @@ TEST_F(CliBeamsTest, AControllerGoneMidScanLeavesItsSetInAFile) {
 
 TEST_F(CliBeamsTest, WithNowhereToSaveTheSetItsBytesArePrinted) {
   ctx.SetRescueDirectories({"/nonexistent/kelvt"});
-  OnScan(1, [this] { controller.mute = true; });
+  OnScan(1, [this] { line.Fault(test::Silent()); });
   EXPECT_EQ(Run({"beams", "--watch"}), kExitNoAnswer);
   std::string bytes;
   for (int i = 0; i < kPsfSize; ++i) {
@@ -417,17 +417,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliMeasureTest, FailuresOfTheTrialRun) {
   const std::string path = WriteSet("FBB", "None");
-  controller.accept_psf = false;
+  line.Fault(test::NoAck());
   EXPECT_EQ(Run({"measure", path}), kExitRefused);
   EXPECT_NE(err.str().find("Unable to output psf."), std::string::npos);
   EXPECT_TRUE(ControllerHoldsItsOwnSet());
 
-  controller.accept_psf = true;
-  controller.mute = true;
+  line.Fault(test::Silent());
   EXPECT_EQ(Run({"measure", path}), kExitNoAnswer);
   EXPECT_NE(err.str().find("Unable to input existing controller's psf."), std::string::npos);
 
-  controller.mute = false;
+  line.Mend();
   controller.scans_unanswered = 3;
   EXPECT_EQ(Run({"measure", path, "--count", "2"}), kExitNoAnswer);
   EXPECT_NE(err.str().find("Could not input scan"), std::string::npos);

@@ -124,9 +124,9 @@ TEST_F(RestoreTest, AControllerThatAnswersTakesItsSetBack) {
 }
 
 TEST_F(RestoreTest, ASilentControllerLeavesTheSetInAFile) {
-  controller.mute = true;
+  test::SimResponder silent(test::Silent());
   auto* port = new test::ScriptedPort();
-  controller.Attach(*port);
+  silent.Attach(*port);
   ControllerLink link(port);
   PsfImage saved = ControllerSet();
   TempDir dir;

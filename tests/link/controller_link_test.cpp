@@ -21,6 +21,7 @@ namespace {
 
 using test::ScriptedController;
 using test::ScriptedPort;
+using test::Silent;
 using Kind = ScriptedPort::EventKind;
 
 constexpr uint32_t kWakeMs = 285;
@@ -30,7 +31,7 @@ class LinkTest : public ::testing::Test {
   explicit LinkTest(long controller_baud = 9600) : controller(controller_baud, 'A') {
     port = new ScriptedPort(0, 9600);
     link = std::make_unique<ControllerLink>(port);
-    controller.Attach(*port);
+    line.Attach(*port);
   }
   uint32_t Elapsed() { return clock.Now() - start; }
   void Restart() { start = clock.Now(); }
@@ -40,6 +41,7 @@ class LinkTest : public ::testing::Test {
   ScopedTickSource scoped{&clock};
   uint32_t start = clock.Now();
   ScriptedController controller;
+  test::FaultSwitch line{controller};
   ScriptedPort* port;  // owned by the link
   std::unique_ptr<ControllerLink> link;
 };
@@ -88,7 +90,7 @@ TEST_F(LinkAt38400, NoiseHeardAtTheWrongRatesDoesNotMatter) {
 }
 
 TEST_F(LinkTest, NoControllerCostsEachRateOnceInCyclicOrder) {
-  controller.mute = true;
+  line.Fault(Silent());
   SyncReply reply;
   reply.controller_id = '?';
   EXPECT_EQ(link->Synchronize(reply), 0);
@@ -107,7 +109,7 @@ TEST_F(LinkTest, SearchStartsFromTheLastRateThatWorked) {
   SyncReply reply;
   ASSERT_EQ(link->Synchronize(reply), 1);
   ASSERT_EQ(link->BaudIndex(), 1);
-  controller.mute = true;
+  line.Fault(Silent());
   port->ClearEvents();
   const size_t before = Rates().size();
   EXPECT_EQ(link->Synchronize(reply), 0);
@@ -119,7 +121,7 @@ TEST_F(LinkTest, SearchStartsFromTheLastRateThatWorked) {
 }
 
 TEST_F(LinkTest, OutputPsfWithoutControllerRepeatsTheSearchThreeTimes) {
-  controller.mute = true;
+  line.Fault(Silent());
   PsfImage image;
   EXPECT_EQ(link->OutputPsf(image), 0);
   EXPECT_EQ(Elapsed(), 9 * kWakeMs);
@@ -307,15 +309,14 @@ TEST_F(LinkTest, AcknowledgementIsCheckedByteForByte) {
 }
 
 TEST_F(LinkTest, OutputPsfRetriesAfterAFailedTryAndSucceeds) {
-  controller.accept_psf = false;
-  controller.intercept = [](ScriptedController& c, ScriptedPort&, const char*, int n) {
-    if (n == kPsfFrameSize && c.psf_rejected == 1) c.accept_psf = true;
-    return false;
+  int frames = 0;  // the first set is lost on the line
+  controller.intercept = [&frames](ScriptedController&, ScriptedPort&, const char*, int n) {
+    return n == kPsfFrameSize && frames++ == 0;
   };
   PsfImage image;
   image.FromBytes(controller.psf, 0);
   EXPECT_EQ(link->OutputPsf(image), 1);
-  EXPECT_EQ(controller.psf_rejected, 1);
+  EXPECT_EQ(frames, 2);
   EXPECT_EQ(controller.psf_writes, 1);
 }
 
@@ -344,9 +345,10 @@ TEST_F(LinkTest, InputPsfFailuresLeaveTheImageUnchanged) {
   struct Fault {
     const char* name;
     void (*arrange)(ScriptedController&);
+    sim::SimConfig (*sim_fault)() = nullptr;
   };
   const Fault faults[] = {
-      {"no controller", [](ScriptedController& c) { c.mute = true; }},
+      {"no controller", [](ScriptedController&) {}, Silent},
       {"reply one byte short", [](ScriptedController& c) { c.truncate_replies = 82; }},
       {"request not written",
        [](ScriptedController& c) {
@@ -373,8 +375,10 @@ TEST_F(LinkTest, InputPsfFailuresLeaveTheImageUnchanged) {
     auto* p = new ScriptedPort;
     ControllerLink l(p);
     ScriptedController c;
-    c.Attach(*p);
+    test::FaultSwitch on_line(c);
+    on_line.Attach(*p);
     f.arrange(c);
+    if (f.sim_fault) on_line.Fault(f.sim_fault());
     PsfImage image;
     image.bytes.fill('q');
     const PsfImage before = image;
@@ -410,7 +414,7 @@ TEST_F(LinkTest, ExchangeFrame21FailsOnAnIncompleteReply) {
   EXPECT_EQ(link->ExchangeFrame21(frame), 0);
   EXPECT_EQ(std::string(frame, 21), std::string("\x1b" "AKT0000000000000000\n"));
   EXPECT_EQ(Elapsed(), kWakeMs + 100 + 1045);
-  controller.mute = true;
+  line.Fault(Silent());
   EXPECT_EQ(link->ExchangeFrame21(frame), 0);
 }
 
@@ -452,7 +456,7 @@ TEST_F(LinkTest, SendEscapeCommandSendsWithoutWakeUpAndReturnsTheReply) {
 
 TEST_F(LinkTest, SendEscapeCommandPassesSerialCodesThrough) {
   char text[32] = "\x1b" "AKS0100250001003000\n";
-  controller.mute = true;
+  line.Fault(Silent());
   EXPECT_EQ(link->SendEscapeCommand(text), -98);
   EXPECT_EQ(Elapsed(), 200u + 2565u);
   EXPECT_EQ(text[3], 'S') << "nothing copied back";

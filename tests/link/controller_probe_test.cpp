@@ -21,8 +21,6 @@ class ProbeTest : public ::testing::Test {
   ProbeTest() : ticks_(&clock_) {
     controllers_.emplace("/dev/a", ScriptedController(9600, 'A'));
     controllers_.emplace("/dev/d", ScriptedController(38400, 'D'));
-    controllers_.emplace("/dev/mute", ScriptedController(9600, 'A'));
-    controllers_.at("/dev/mute").mute = true;
   }
 
   std::unique_ptr<RS232> Open(const std::string& path) {
@@ -31,6 +29,7 @@ class ProbeTest : public ::testing::Test {
     if (path == "/dev/held") port->SetErrorStatus(kPortInUse);
     const auto it = controllers_.find(path);
     if (it != controllers_.end()) it->second.Attach(*port);
+    if (path == "/dev/mute") silent_.Attach(*port);
     return port;
   }
   ProbeOpener Opener() {
@@ -40,6 +39,7 @@ class ProbeTest : public ::testing::Test {
   VirtualTickSource clock_;
   ScopedTickSource ticks_;
   std::map<std::string, ScriptedController> controllers_;
+  test::SimResponder silent_{test::Silent()};
   std::vector<std::string> opened_;
 };
 
@@ -68,7 +68,7 @@ TEST_F(ProbeTest, EachDeviceReportsItsRateAndLetterOrWhyNot) {
   }
   EXPECT_EQ(results[1].reason, "Port in use");
   // The silent line costs the three 200 ms wake windows and no more.
-  EXPECT_EQ(controllers_.at("/dev/mute").wakes + controllers_.at("/dev/mute").wrong_rate, 3);
+  EXPECT_EQ(silent_.Heard(0) + silent_.NotHeard(), 3);
   EXPECT_LT(TickCount() - start, 2000u);
 }
 

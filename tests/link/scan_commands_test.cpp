@@ -24,7 +24,7 @@ constexpr uint32_t kLongWindowMs = 1045;  // 1000 ms window, unfilled
 
 class ScanCommands : public ::testing::Test {
  protected:
-  ScanCommands() : port(new ScriptedPort), link(port) { controller.Attach(*port); }
+  ScanCommands() : port(new ScriptedPort), link(port) { line.Attach(*port); }
 
   // A wake-up so that Scan has a letter and a rate.
   void Wake() {
@@ -40,6 +40,7 @@ class ScanCommands : public ::testing::Test {
   ScopedTickSource scoped{&clock};
   uint32_t start = clock.Now();
   ScriptedController controller{9600, 'B'};
+  test::FaultSwitch line{controller};
   ScriptedPort* port;
   ControllerLink link;
 };
@@ -96,11 +97,11 @@ TEST_F(ScanCommands, DiagnosticsRequestAndTiming) {
 
 TEST_F(ScanCommands, DiagnosticsFailures) {
   DiagnosticRecord diag;
-  controller.mute = true;
+  line.Fault(test::Silent());
   EXPECT_EQ(link.InputDiagnostics(diag), 0);
-  EXPECT_EQ(controller.diag_reads, 0);
+  EXPECT_EQ(line.Sim()->Heard('H'), 0);
 
-  controller.mute = false;
+  line.Mend();
   controller.intercept = [](ScriptedController&, ScriptedPort& p, const char*, int n) {
     if (n == 1) p.FailWrites(1, -200);
     return false;
@@ -144,11 +145,11 @@ TEST_F(ScanCommands, ScanUsesTheLetterAndRateOfTheLastWakeUp) {
 }
 
 TEST_F(ScanCommands, IncompleteExchangesAreTriedThreeTimesWithBothBuffersCleared) {
+  line.Fault(test::StopAfter(1));  // the wake-up, then nothing
   Wake();
-  controller.scans_unanswered = 3;
   BeamBitmapScan scan(16);
   EXPECT_EQ(link.Scan(scan), 0);
-  EXPECT_EQ(controller.scans, 3);
+  EXPECT_EQ(line.Sim()->Heard('S'), 3);
   const std::string try_events = "w" + std::string(11, 'r') + "XT";
   EXPECT_EQ(port->EventString(), try_events + try_events + try_events);
   EXPECT_EQ(port->CountEvents(Kind::kClearRx), 3);

@@ -21,11 +21,11 @@ using test::ScriptedPort;
 class SequenceTest : public ::testing::Test {
  protected:
   SequenceTest() : ticks_(1000), scope_(&ticks_), port_(new ScriptedPort(0, 9600)), link_(port_) {
-    controller_.Attach(*port_);
+    line_.Attach(*port_);
     std::memcpy(original_, controller_.psf, kPsfSize);
   }
 
-  std::string HeldPsf() const { return std::string(controller_.psf, kPsfSize); }
+  std::string HeldPsf() const { return std::string(line_.HeldPsf(), kPsfSize); }
   SavedSetGuard& Guard() {
     if (!guard_) guard_ = std::make_unique<SavedSetGuard>(link_, front_, nullptr, JournalTag{});
     return *guard_;
@@ -34,6 +34,7 @@ class SequenceTest : public ::testing::Test {
   VirtualTickSource ticks_;
   ScopedTickSource scope_;
   ScriptedController controller_;
+  test::FaultSwitch line_{controller_};
   ScriptedPort* port_;  // owned by the link
   ControllerLink link_;
   char original_[kPsfSize];
@@ -67,6 +68,7 @@ struct FailureCase {
   AlignmentStatus expected;
   int diag_reads, psf_reads;
   void (*arrange)(ScriptedController&);
+  sim::SimConfig (*fault)() = nullptr;  // then kelvt-sim's controller answers
 };
 
 class PrepareFailureTest : public SequenceTest, public ::testing::WithParamInterface<FailureCase> {};
@@ -74,13 +76,14 @@ class PrepareFailureTest : public SequenceTest, public ::testing::WithParamInter
 TEST_P(PrepareFailureTest, StopsWithoutChangingTheController) {
   const FailureCase& c = GetParam();
   c.arrange(controller_);
+  const test::SimResponder* sim = c.fault ? &line_.Fault(c.fault()) : nullptr;
   PsfImage working;
   AlignmentSetup setup;
   EXPECT_EQ(PrepareAlignment(link_, Guard(), working, setup), c.expected);
   EXPECT_EQ(setup.channel_count, 0);
-  EXPECT_EQ(controller_.diag_reads, c.diag_reads);
-  EXPECT_EQ(controller_.psf_reads, c.psf_reads);
-  EXPECT_EQ(controller_.psf_writes, 0);
+  EXPECT_EQ(sim ? sim->Heard('H') : controller_.diag_reads, c.diag_reads);
+  EXPECT_EQ(sim ? sim->Heard('D') : controller_.psf_reads, c.psf_reads);
+  EXPECT_EQ(sim ? sim->PsfsTaken() : controller_.psf_writes, 0);
   EXPECT_EQ(HeldPsf(), std::string(original_, kPsfSize));
 }
 
@@ -115,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         // Refused: the set is read back once more to be sure nothing changed.
         FailureCase{"AlignmentSetRefused", AlignmentStatus::OutputPsfFailed, 1, 2,
-                    [](ScriptedController& c) { c.accept_psf = false; }}),
+                    [](ScriptedController&) {}, test::NoAck}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SequenceTest, ASetTakenWithAGarbledAcknowledgementMustGoBack) {
@@ -174,20 +177,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<StampCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SequenceTest, StampReportsAnUnreadablePsfAndSendsNothing) {
-  controller_.mute = true;
+  const test::SimResponder& sim = line_.Fault(test::Silent());
   PsfImage image;
   EXPECT_EQ(StampPartNumber(link_, Guard(), "123456", "2649", image), StampStatus::InputPsfFailed);
-  EXPECT_EQ(controller_.psf_writes, 0);
-  EXPECT_EQ(controller_.psf_rejected, 0);
+  EXPECT_EQ(sim.PsfsTaken(), 0);
+  EXPECT_EQ(sim.Heard('C'), 0);
   EXPECT_EQ(port_->Written().find('\x1b'), std::string::npos);  // no command frame went out
 }
 
 TEST_F(SequenceTest, StampReportsAnUnacknowledgedSend) {
-  controller_.accept_psf = false;
+  const test::SimResponder& sim = line_.Fault(test::NoAck());
   PsfImage image;
   EXPECT_EQ(StampPartNumber(link_, Guard(), "123456", "2649", image), StampStatus::OutputPsfFailed);
-  EXPECT_EQ(controller_.psf_reads, 2);  // the set, then the read-back after the refusal
-  EXPECT_EQ(controller_.psf_rejected, 3);  // three tries
+  EXPECT_EQ(sim.Heard('D'), 2);  // the set, then the read-back after the refusal
+  EXPECT_EQ(sim.Heard('C'), 3);  // three tries
   EXPECT_EQ(std::string(image.Data() + 66, 10), "1234562649");
   EXPECT_EQ(HeldPsf(), std::string(original_, kPsfSize));
 }

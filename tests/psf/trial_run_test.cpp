@@ -150,25 +150,22 @@ TEST_F(StartTrialRunTest, SavesTheOwnSetSendsTheTrialSetAndFollowsItsRate) {
 TEST_F(StartTrialRunTest, FailuresLeaveTheControllerAsItWas) {
   struct Case {
     const char* name;
-    void (*shape)(test::ScriptedController&);
+    sim::SimConfig (*fault)();
     TrialRunStatus status;
   };
   const Case cases[] = {
-      {"silent", [](test::ScriptedController& c) { c.mute = true; },
-       TrialRunStatus::kSavedPsfNotRead},
-      {"refuses the set", [](test::ScriptedController& c) { c.accept_psf = false; },
-       TrialRunStatus::kTrialPsfNotAccepted},
+      {"silent", test::Silent, TrialRunStatus::kSavedPsfNotRead},
+      {"refuses the set", test::NoAck, TrialRunStatus::kTrialPsfNotAccepted},
   };
   for (const Case& c : cases) {
-    test::ScriptedController fresh(9600, 'A');
-    c.shape(fresh);
+    test::SimResponder fresh(test::WithFaults(test::SimDefaults(), c.fault()));
     fresh.Attach(*port_);
-    const std::string before(fresh.psf, kPsfSize);
+    const std::string before(fresh.Psf().data(), kPsfSize);
     test::CountingFrontEnd front;
     SavedSetGuard guard(link_, front, nullptr, {});
     EXPECT_EQ(StartTrialRun(link_, PsfRecord(), guard), c.status) << c.name;
-    EXPECT_EQ(fresh.psf_writes, 0) << c.name;
-    EXPECT_EQ(std::string(fresh.psf, kPsfSize), before) << c.name;
+    EXPECT_EQ(fresh.PsfsTaken(), 0) << c.name;
+    EXPECT_EQ(std::string(fresh.Psf().data(), kPsfSize), before) << c.name;
     EXPECT_EQ(link_.BaudIndex(), 0) << c.name;
     controller_.Attach(*port_);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "link/controller_link.h"
 #include "psf/psf_image.h"
@@ -50,6 +51,24 @@ int Digits4(const char* p) {
   return v;
 }
 
+// kelvt-sim's controller as `scripted` stands, with `faults`.
+sim::SimConfig SimConfigOf(const ScriptedController& scripted, const sim::SimConfig& faults) {
+  sim::SimConfig config;
+  std::memcpy(config.psf.data(), scripted.psf, sim::kImageSize);
+  const bool sum_held = sim::CheckSumValid(config.psf);
+  config.psf[0] = scripted.id;
+  config.psf[5] = sim::BaudByteOfRate(scripted.baud);
+  if (sum_held) sim::WriteCheckSum(config.psf);
+  // The boards of its diagnostics reply: FS id 'I', then four bytes a board.
+  const std::string& d = scripted.diagnostics;
+  for (size_t at = 3; at + 4 <= d.size() && (d[at] == 'E' || d[at] == 'R'); at += 4) {
+    config.boards.push_back({d[at], d[at + 1], d[at + 2], d[at + 3]});
+  }
+  std::copy(std::begin(scripted.null_span), std::end(scripted.null_span), config.null_span.begin());
+  config.aux = scripted.aux;
+  return WithFaults(config, faults);
+}
+
 }  // namespace
 
 ScriptedController::ScriptedController(long rate, char letter) : baud(rate), id(letter) {
@@ -94,19 +113,18 @@ std::string ScriptedController::BeamPayload(int n, const std::vector<int>& broke
 }
 
 void ScriptedController::Send(ScriptedPort& port, const char* data, int count) {
-  if (mute) return;
   if (truncate_replies >= 0) count = std::min(count, truncate_replies);
-  port.QueueBytes(data, count, reply_delay_ms, baud);
+  port.QueueBytes(data, count, 0, baud);
 }
 
 void ScriptedController::OnWrite(ScriptedPort& port, const char* d, int n, long rate) {
   if (rate != baud) {
     ++wrong_rate;
-    if (!noise_at_wrong_rate.empty()) port.QueueReply(noise_at_wrong_rate, reply_delay_ms, 0);
+    if (!noise_at_wrong_rate.empty()) port.QueueReply(noise_at_wrong_rate, 0, 0);
     return;
   }
   if (intercept && intercept(*this, port, d, n)) return;
-  const bool addressed = n >= 2 && (!check_address || d[1] == id);
+  const bool addressed = n >= 2 && d[1] == id;
 
   if (n == 1 && d[0] == kWakeByte) {
     ++wakes;
@@ -157,20 +175,17 @@ void ScriptedController::OnWrite(ScriptedPort& port, const char* d, int n, long 
       return;
     }
     const char* image = d + 1;
-    if (!accept_psf || (verify_psf_checksum && !SumHolds(image))) {
+    if (!SumHolds(image)) {
       ++psf_rejected;
       return;
     }
     ++psf_writes;
     std::memcpy(psf, image, kPsfSize);
     const char new_id = (image[65] >= 'A' && image[65] <= 'O') ? image[65] : id;
-    const char r[4] = {kFs, ack_id != 0 ? ack_id : (adopt_psf_settings ? new_id : id), 'J',
-                       ack_terminator};
+    const char r[4] = {kFs, ack_id != 0 ? ack_id : new_id, 'J', ack_terminator};
     Send(port, r, 4);
-    if (adopt_psf_settings) {
-      id = new_id;
-      if (image[5] >= 'A' && image[5] <= 'C') baud = BaudRateTable[image[5] - 'A'];
-    }
+    id = new_id;
+    if (image[5] >= 'A' && image[5] <= 'C') baud = BaudRateTable[image[5] - 'A'];
     return;
   }
   if (n == 21 && d[0] == kEsc && d[2] == 'K' && d[20] == kLf) {
@@ -200,6 +215,17 @@ void ScriptedController::OnWrite(ScriptedPort& port, const char* d, int n, long 
     return;
   }
   ++unknown_frames;
+}
+
+void FaultSwitch::Attach(ScriptedPort& port) {
+  port.SetResponder([this](ScriptedPort& p, const char* data, int count, long baud) {
+    sim_ ? sim_->OnWrite(p, data, count, baud) : scripted_.OnWrite(p, data, count, baud);
+  });
+}
+
+SimResponder& FaultSwitch::Fault(const sim::SimConfig& faults) {
+  sim_ = std::make_unique<SimResponder>(SimConfigOf(scripted_, faults));
+  return *sim_;
 }
 
 }  // namespace kelvt::test

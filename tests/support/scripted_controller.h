@@ -1,29 +1,36 @@
 #pragma once
-// A small simulated controller that answers a ScriptedPort, for link, tool
-// and UI tests. Attach it to a port and it reads every raw write as one frame
-// (the link writes each request in one call):
+// A hand-written controller that answers a ScriptedPort, for what kelvt-sim's
+// controller does not do: stray bytes before a wake-up reply or noise at
+// another rate, truncated replies, wrong terminators and letters, scans left
+// unanswered while the rest is answered, and frames a test intercepts to
+// answer itself. Faults the simulator models (silence, a PSF not
+// acknowledged, stopping, vanishing) come from a SimResponder instead;
+// FaultSwitch hands a port over to one. Attach it to a port and it reads
+// every raw write as one frame (the link writes each request in one call):
 //
 //   WAKE                         -> FS id aux LF
 //   WAKE id S                    -> FS id <scan payload> LF
 //   ESC id D CR                  -> FS <81 PSF bytes, 'E' in byte 1> LF
 //   ESC id H CR                  -> the diagnostics reply (as set)
-//   ESC <81 bytes, 'C' at 1> CR  -> FS id J CR, then takes the new rate and letter
+//   ESC <81 bytes, 'C' at 1> CR  -> FS id J CR if the check sum holds, then
+//                                   takes the new rate and letter
 //   ESC id K <T|N|S|E> ... LF    -> 21-byte null/span frame (T reads, others update and answer U)
 //
 // It hears and answers only when the port is at its own rate; at another rate
 // it optionally emits some noise instead. Its replies are sent at its rate, so
-// a port that changes rate before reading them gets garbage. Every field is
-// public so that a test can shape the behaviour (silence, delays, stray bytes,
-// wrong terminators, truncated replies, scans left unanswered) or intercept a
-// frame altogether. Answering allocates nothing.
+// a port that changes rate before reading them gets garbage. Answering
+// allocates nothing.
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "support/scripted_port.h"
+#include "support/sim_faults.h"
+#include "support/sim_responder.h"
 
 namespace kelvt::test {
 
@@ -61,20 +68,16 @@ class ScriptedController {
   std::string scan_payload;     // bytes between "FS id" and LF
   int null_span[4] = {250, 3000, 100, 4000};
 
-  // --- behaviour -------------------------------------------------------------
-  bool mute = false;                  // hears everything, answers nothing
-  uint32_t reply_delay_ms = 0;        // processing time before a reply starts
+  // --- tricks --------------------------------------------------------------
   std::string noise_at_wrong_rate;    // what the port sees when spoken to at another rate
   std::string stray_before_wake;      // bytes sent just before the wake reply
   char wake_terminator = 0x0A;
   char ack_terminator = 0x0D;
   char ack_id = 0;                    // 0: acknowledge with its own (new) letter
-  bool accept_psf = true;             // false: no acknowledgement
-  bool verify_psf_checksum = true;    // a wrong check sum gets no acknowledgement
-  bool adopt_psf_settings = true;     // after the ack take the PSF's rate and letter
-  bool check_address = true;          // ignore commands for another letter
   int truncate_replies = -1;          // >= 0: send only that many bytes of each reply
-  int scans_unanswered = 0;           // the next n scan requests get no reply
+  // The next n scan requests get no reply while everything else is answered
+  // (kelvt-sim's controller stops answering altogether, and for good).
+  int scans_unanswered = 0;
   // Sees every frame first; returning true means it was handled.
   std::function<bool(ScriptedController&, ScriptedPort&, const char*, int)> intercept;
 
@@ -83,7 +86,7 @@ class ScriptedController {
   int scans = 0;
   int psf_reads = 0;
   int psf_writes = 0;        // accepted PSF frames
-  int psf_rejected = 0;      // PSF frames not acknowledged
+  int psf_rejected = 0;      // PSF frames with a wrong check sum
   int diag_reads = 0;
   int null_span_frames = 0;
   int unknown_frames = 0;
@@ -93,6 +96,27 @@ class ScriptedController {
  private:
   void Send(ScriptedPort& port, const char* data, int count);
   char reply_[4096];
+};
+
+// The controller a test's ports reach: a ScriptedController until the test
+// gives the line a fault the simulator models, from then on kelvt-sim's
+// controller holding what the scripted one held (its set, letter, rate,
+// wake-up byte, boards and null/span values), also in the middle of an
+// operation.
+class FaultSwitch {
+ public:
+  explicit FaultSwitch(ScriptedController& scripted) : scripted_(scripted) {}
+  void Attach(ScriptedPort& port);
+  SimResponder& Fault(const sim::SimConfig& faults);
+  // The scripted controller answers again, as it was before the fault.
+  void Mend() { sim_.reset(); }
+  SimResponder* Sim() { return sim_.get(); }
+  // The set the controller answering now holds.
+  const char* HeldPsf() const { return sim_ ? sim_->Psf().data() : scripted_.psf; }
+
+ private:
+  ScriptedController& scripted_;
+  std::unique_ptr<SimResponder> sim_;
 };
 
 }  // namespace kelvt::test

@@ -1,5 +1,6 @@
 #include "support/sim_responder.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/tick.h"
@@ -55,6 +56,9 @@ void SimResponder::OnWrite(ScriptedPort& port, const char* data, int count, long
 
 void SimResponder::Handle(ScriptedPort& port, uint64_t at_ms, long baud) {
   for (const sim::SimEvent& e : events_) {
+    if (e.kind == sim::SimEvent::kReply || e.kind == sim::SimEvent::kIgnored) {
+      heard_.push_back(e.request.size() > 2 ? e.request[2] : '\0');
+    }
     log_ += std::to_string(at_ms) + " ms at " + std::to_string(baud) + ": " +
             (e.kind == sim::SimEvent::kDropped ? "dropped: " : "") + e.note + "\n";
     switch (e.kind) {
@@ -74,6 +78,10 @@ void SimResponder::Handle(ScriptedPort& port, uint64_t at_ms, long baud) {
       case sim::SimEvent::kVanish: port.Vanish(); break;
     }
   }
+}
+
+int SimResponder::Heard(char command) const {
+  return static_cast<int>(std::count(heard_.begin(), heard_.end(), command));
 }
 
 }  // namespace kelvt::test

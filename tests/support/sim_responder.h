@@ -40,6 +40,9 @@ class SimResponder {
   int Dropped() const { return dropped_; }   // byte runs that formed no request
   int NotHeard() const { return not_heard_; }  // writes at another rate or stop bits
   int PsfsTaken() const { return psfs_taken_; }  // parameter sets taken and acknowledged
+  // Requests heard, answered or not, by command letter: 'D' PSF read, 'C'
+  // PSF write, 'H' diagnostics, 'K' null/span, 'S' scan, 0 wake-up.
+  int Heard(char command) const;
   // What the controller did, one line an event ("12 ms: PSF read"), for failure messages.
   const std::string& Log() const { return log_; }
 
@@ -57,6 +60,7 @@ class SimResponder {
   int dropped_ = 0;
   int not_heard_ = 0;
   int psfs_taken_ = 0;
+  std::string heard_;  // the command letter of every request heard
   std::string log_;
 };
 

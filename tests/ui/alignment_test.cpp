@@ -87,14 +87,14 @@ class AlignmentTest : public ::testing::Test {
     std::memcpy(original_, controller_.psf, kPsfSize);
     Operation::SetPortFactory([this](int port_number, long baud) {
       auto port = std::make_unique<ScriptedPort>(port_number, baud);
-      controller_.Attach(*port);
+      line_.Attach(*port);
       port_ = port.get();
       return std::unique_ptr<RS232>(std::move(port));
     });
   }
   ~AlignmentTest() override { Operation::SetPortFactory({}); }
 
-  std::string Held() const { return std::string(controller_.psf, kPsfSize); }
+  std::string Held() const { return std::string(line_.HeldPsf(), kPsfSize); }
   std::string Original() const { return std::string(original_, kPsfSize); }
 
   // Runs the alignment command; `in_dialog` works the dialog, then Exit.
@@ -121,6 +121,7 @@ class AlignmentTest : public ::testing::Test {
   VirtualTickSource ticks_{5000};
   ScopedTickSource scope_;
   ScriptedController controller_;
+  test::FaultSwitch line_{controller_};
   ScriptedPort* port_ = nullptr;
   ScriptedPrompter prompter_;
   char original_[kPsfSize];
@@ -134,6 +135,7 @@ struct PrepareFailure {
   const char* name;
   const char* message;
   void (*arrange)(ScriptedController&);
+  sim::SimConfig (*fault)() = nullptr;  // then kelvt-sim's controller answers
 };
 
 class AlignmentFailureTest : public AlignmentTest,
@@ -142,6 +144,7 @@ class AlignmentFailureTest : public AlignmentTest,
 TEST_P(AlignmentFailureTest, ReportsAndLeavesTheControllerAlone) {
   const PrepareFailure& c = GetParam();
   c.arrange(controller_);
+  const test::SimResponder* sim = c.fault ? &line_.Fault(c.fault()) : nullptr;
   std::vector<int> wait_cursors;
   prompter_.OnMessage([&](const RecordedMessage&) { wait_cursors.push_back(WaitCursor::ActiveCount()); });
   EXPECT_EQ(RunAlignment([](CAlignmentDlg*) {}), 0);
@@ -153,7 +156,7 @@ TEST_P(AlignmentFailureTest, ReportsAndLeavesTheControllerAlone) {
   EXPECT_EQ(m.icon, PromptIcon::Stop);
   EXPECT_EQ(m.buttons, PromptButtons::Ok);
   EXPECT_EQ(wait_cursors, std::vector<int>{0});  // the wait cursor went before the box
-  EXPECT_EQ(controller_.psf_writes, 0);           // the alignment set never arrived
+  EXPECT_EQ(sim ? sim->PsfsTaken() : controller_.psf_writes, 0);  // the alignment set never arrived
   EXPECT_EQ(Held(), Original());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -175,14 +178,14 @@ INSTANTIATE_TEST_SUITE_P(
                            return n == 4 && d[0] == 0x1B && d[2] == 'D';
                          };
                        }},
-        PrepareFailure{"AlignmentSetRefused", "Unable to output psf.",
-                       [](ScriptedController& c) { c.accept_psf = false; }}),
+        PrepareFailure{"AlignmentSetRefused", "Unable to output psf.", [](ScriptedController&) {},
+                       test::NoAck}),
     [](const ::testing::TestParamInfo<PrepareFailure>& info) { return std::string(info.param.name); });
 
 TEST_F(AlignmentTest, RefusedAlignmentSetIsNotFollowedByARestore) {
-  controller_.accept_psf = false;
+  const test::SimResponder& sim = line_.Fault(test::NoAck());
   RunAlignment([](CAlignmentDlg*) {});
-  EXPECT_EQ(controller_.psf_rejected, 3);  // three tries of the alignment set, nothing after
+  EXPECT_EQ(sim.Heard('C'), 3);  // three tries of the alignment set, nothing after
 }
 
 TEST_F(AlignmentTest, SendsTheAlignmentSetOpensTheDialogAndPutsTheOriginalBack) {

@@ -45,7 +45,7 @@ class DiagnosticsTest : public ::testing::Test {
   DiagnosticsTest() : ticks_(&clock_) {
     Operation::SetPortFactory([this](int port, long baud) {
       auto scripted = std::make_unique<ScriptedPort>(port, baud);
-      controller.Attach(*scripted);
+      line.Attach(*scripted);
       return std::unique_ptr<RS232>(std::move(scripted));
     });
   }
@@ -59,6 +59,7 @@ class DiagnosticsTest : public ::testing::Test {
   VirtualTickSource clock_;
   ScopedTickSource ticks_;
   ScriptedController controller;
+  test::FaultSwitch line{controller};
   ScriptedPrompter prompter;
 };
 
@@ -149,7 +150,7 @@ TEST_F(DiagnosticsTest, RefreshWithoutAnswerWarnsAndKeepsTheDisplay) {
   ASSERT_EQ(op.OpenPort(), 1);
   op.ReadDiagnostics();
   CDiagnosticsDlg dialog(&op, nullptr);
-  controller.mute = true;
+  line.Fault(test::Silent());
   dialog.OnRefresh();
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text, "Error reading diagnostics");
@@ -203,7 +204,7 @@ TEST_F(DiagnosticsTest, DialogCannotBeClosedWhileARefreshWaits) {
 }
 
 TEST_F(DiagnosticsTest, FirstReadFailingShowsTheMessageAndNoDialog) {
-  controller.mute = true;
+  line.Fault(test::Silent());
   DiagnosticsOperation op(nullptr, 0, 9600);
   bool dialog_seen = false;
   auto watch = test::WhenModal([&dialog_seen](QWidget* modal) {

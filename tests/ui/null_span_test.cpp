@@ -35,7 +35,7 @@ std::string Frame(char lead, char id, char function, const std::string& digits) 
 class NullSpanTest : public ::testing::Test {
  protected:
   NullSpanTest() : ticks_(&clock_), port_(new ScriptedPort), link_(port_) {
-    controller_.Attach(*port_);
+    line_.Attach(*port_);
   }
 
   // A dialog as the editor opens it, from a read reply.
@@ -55,6 +55,7 @@ class NullSpanTest : public ::testing::Test {
   ScopedTickSource ticks_;
   ScriptedPrompter prompter_;
   ScriptedController controller_{9600, 'B'};
+  test::FaultSwitch line_{controller_};
   ScriptedPort* port_;  // owned by the link
   ControllerLink link_;
 };
@@ -116,6 +117,7 @@ TEST_F(NullSpanTest, ReplyChecksTellTheTechnician) {
     const char* name;
     std::function<void(ScriptedController&)> shape;
     const char* message;  // nullptr: none
+    sim::SimConfig (*fault)() = nullptr;  // then kelvt-sim's controller answers
   };
   const Case cases[] = {
       {"echo ok", [](ScriptedController&) {}, nullptr},
@@ -138,15 +140,17 @@ TEST_F(NullSpanTest, ReplyChecksTellTheTechnician) {
          };
        },
        "The Serial Interface is not functioning properly"},
-      {"no reply", [](ScriptedController& c) { c.mute = true; },
-       "We are unable to establish the Serial Interface"},
+      {"no reply", [](ScriptedController&) {}, "We are unable to establish the Serial Interface",
+       test::Silent},
       {"short reply", [](ScriptedController& c) { c.truncate_replies = 20; },
        "We are unable to establish the Serial Interface"},
   };
   for (const Case& c : cases) {
     ScriptedController fresh(9600, 'B');
+    test::FaultSwitch line(fresh);
     c.shape(fresh);
-    fresh.Attach(*port_);
+    if (c.fault) line.Fault(c.fault());
+    line.Attach(*port_);
     prompter_.messages.clear();
     auto dialog = Open(kReadReply);
     QTest::mouseClick(dialog->NullUpdateButton(), Qt::LeftButton);
@@ -167,7 +171,7 @@ TEST_F(NullSpanTest, ReplyChecksTellTheTechnician) {
 }
 
 TEST_F(NullSpanTest, OkClosesEvenWhenTheControllerFails) {
-  controller_.mute = true;
+  line_.Fault(test::Silent());
   auto dialog = Open(kReadReply);
   QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
   ASSERT_EQ(prompter_.messages.size(), 1u);
@@ -332,9 +336,10 @@ TEST_F(NullSpanTest, NoDialogWhenTheReadExchangeFails) {
   struct Case {
     const char* name;
     std::function<void(ScriptedController&)> shape;
+    sim::SimConfig (*fault)() = nullptr;  // then kelvt-sim's controller answers
   };
   const Case cases[] = {
-      {"silent controller", [](ScriptedController& c) { c.mute = true; }},
+      {"silent controller", [](ScriptedController&) {}, test::Silent},
       {"answers the wake-up only",
        [](ScriptedController& c) {
          c.intercept = [](ScriptedController&, ScriptedPort&, const char*, int n) { return n == 21; };
@@ -342,8 +347,10 @@ TEST_F(NullSpanTest, NoDialogWhenTheReadExchangeFails) {
   };
   for (const Case& c : cases) {
     ScriptedController fresh(9600, 'B');
+    test::FaultSwitch line(fresh);
     c.shape(fresh);
-    fresh.Attach(*port_);
+    if (c.fault) line.Fault(c.fault());
+    line.Attach(*port_);
     prompter_.messages.clear();
     bool dialog_seen = false;
     QTimer::singleShot(0, [&] {

@@ -56,7 +56,7 @@ class OperationTest : public ::testing::Test {
   OperationTest() : ticks_(&clock_) {
     Operation::SetPortFactory([this](int port, long baud) {
       auto scripted = std::make_unique<ScriptedPort>(port, baud);
-      controller.Attach(*scripted);
+      line.Attach(*scripted);
       port_ = scripted.get();
       return std::unique_ptr<RS232>(std::move(scripted));
     });
@@ -77,6 +77,7 @@ class OperationTest : public ::testing::Test {
   VirtualTickSource clock_;
   ScopedTickSource ticks_;
   ScriptedController controller;
+  test::FaultSwitch line{controller};
   ScriptedPort* port_ = nullptr;
   ScriptedPrompter prompter;
 };
@@ -105,12 +106,12 @@ TEST_F(OperationTest, RestoreFailureAsksAndNoEndsQuietly) {
   TestOperation op(0, [this](TestOperation& o) {
     const int read = o.Link()->InputPsf(o.Saved());
     o.SetRestore();
-    controller.accept_psf = false;  // the controller stops taking sets
+    line.Fault(test::NoAck());  // the controller stops taking sets
     return read;
   });
   prompter.AnswerQuestions({PromptAnswer::No});
   EXPECT_EQ(op.Run(), 1);
-  EXPECT_EQ(controller.psf_rejected, 3) << "three tries before giving up";
+  EXPECT_EQ(line.Sim()->Heard('C'), 3) << "three tries before giving up";
   ASSERT_EQ(prompter.messages.size(), 1u);
   const RecordedMessage& m = prompter.messages[0];
   EXPECT_EQ(m.text, kRestoreQuestion);
@@ -125,7 +126,7 @@ TEST_F(OperationTest, RestoreFailureYesThenCancelWritesNothing) {
   TestOperation op(0, [this](TestOperation& o) {
     o.Link()->InputPsf(o.Saved());
     o.SetRestore();
-    controller.mute = true;  // the controller is gone
+    line.Fault(test::Silent());  // the controller is gone
     return 1;
   });
   prompter.AnswerQuestions({PromptAnswer::Yes});
@@ -145,7 +146,7 @@ TEST_F(OperationTest, RestoreFailureYesSavesTheOriginalToTheChosenFile) {
   TestOperation op(0, [this](TestOperation& o) {
     o.Link()->InputPsf(o.Saved());
     o.SetRestore();
-    controller.mute = true;
+    line.Fault(test::Silent());
     return 1;
   });
   prompter.AnswerQuestions({PromptAnswer::Yes});
@@ -165,7 +166,7 @@ TEST_F(OperationTest, AFailedSaveIsReportedWithPathAndReason) {
   TestOperation op(0, [this](TestOperation& o) {
     o.Link()->InputPsf(o.Saved());
     o.SetRestore();
-    controller.mute = true;
+    line.Fault(test::Silent());
     return 1;
   });
   prompter.AnswerQuestions({PromptAnswer::Yes});

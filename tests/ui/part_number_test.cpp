@@ -79,7 +79,7 @@ class PartNumberTest : public ::testing::Test {
     std::memcpy(original_, controller_.psf, kPsfSize);
     Operation::SetPortFactory([this](int port_number, long baud) {
       auto port = std::make_unique<ScriptedPort>(port_number, baud);
-      controller_.Attach(*port);
+      line_.Attach(*port);
       return std::unique_ptr<RS232>(std::move(port));
     });
   }
@@ -109,6 +109,7 @@ class PartNumberTest : public ::testing::Test {
   ScopedTickSource scope_;
   SettingsFolder settings_;
   ScriptedController controller_;
+  test::FaultSwitch line_{controller_};
   ScriptedPrompter prompter_;
   char original_[kPsfSize];
   int dialogs_opened_ = 0;
@@ -229,6 +230,7 @@ struct ResultCase {
   const char* message;
   PromptIcon icon;
   int psf_reads;
+  sim::SimConfig (*fault)() = nullptr;  // then kelvt-sim's controller answers
 };
 
 class PartNumberResultTest : public PartNumberTest,
@@ -238,6 +240,7 @@ TEST_P(PartNumberResultTest, ReportsAndNeverChangesTheController) {
   const ResultCase& c = GetParam();
   settings_.Write(c.ini);
   c.arrange(controller_);
+  const test::SimResponder* sim = c.fault ? &line_.Fault(c.fault()) : nullptr;
   std::vector<int> wait_cursors;
   prompter_.OnMessage([&](const RecordedMessage&) { wait_cursors.push_back(WaitCursor::ActiveCount()); });
   EXPECT_EQ(RunCommand([](CPartNumberDlg* d) { d->OkButton()->click(); }), 1);
@@ -248,19 +251,19 @@ TEST_P(PartNumberResultTest, ReportsAndNeverChangesTheController) {
   EXPECT_EQ(m.buttons, PromptButtons::Ok);
   EXPECT_EQ(m.icon, c.icon);
   EXPECT_EQ(wait_cursors.back(), 0);
-  EXPECT_EQ(controller_.psf_reads, c.psf_reads);
-  EXPECT_EQ(controller_.psf_writes, 0);
-  EXPECT_EQ(std::memcmp(controller_.psf, original_, kPsfSize), 0);
+  EXPECT_EQ(sim ? sim->Heard('D') : controller_.psf_reads, c.psf_reads);
+  EXPECT_EQ(sim ? sim->PsfsTaken() : controller_.psf_writes, 0);
+  EXPECT_EQ(std::memcmp(line_.HeldPsf(), original_, kPsfSize), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Results, PartNumberResultTest,
     ::testing::Values(
-        ResultCase{"PsfNotRead", kThreeEntries, [](ScriptedController& c) { c.mute = true; },
-                   "Unable to input PSF.", PromptIcon::None, 0},
-        ResultCase{"NotAcknowledged", kThreeEntries,
-                   [](ScriptedController& c) { c.accept_psf = false; }, "Unable to output PSF.",
-                   PromptIcon::None, 2},  // the read-back finds its own set
+        ResultCase{"PsfNotRead", kThreeEntries, [](ScriptedController&) {},
+                   "Unable to input PSF.", PromptIcon::None, 0, test::Silent},
+        ResultCase{"NotAcknowledged", kThreeEntries, [](ScriptedController&) {},
+                   "Unable to output PSF.", PromptIcon::None, 2,  // the read-back finds its own set
+                   test::NoAck},
         ResultCase{"EmptyList", "[PartNumbers]\nP2=12345\n", [](ScriptedController&) {},
                    "No part number was set: the PartNumbers section of the settings file holds "
                    "no six-character part number.\nNothing was sent to the controller.",

@@ -61,7 +61,7 @@ class PsfConfigTest : public ::testing::Test {
     Operation::SetPortFactory([this](int, long baud) -> std::unique_ptr<RS232> {
       auto port = std::make_unique<ScriptedPort>(0, baud);
       port_ = port.get();
-      controller_.Attach(*port);
+      line_.Attach(*port);
       return port;
     });
     operation_ = std::make_unique<EditPsfOperation>(nullptr, 0, 9600);
@@ -128,6 +128,7 @@ class PsfConfigTest : public ::testing::Test {
   ScopedTickSource ticks_;
   ScriptedPrompter prompter_;
   ScriptedController controller_{9600, 'A'};
+  test::FaultSwitch line_{controller_};
   ScriptedPort* port_ = nullptr;  // owned by the operation's link
   std::unique_ptr<EditPsfOperation> operation_;
   bool measurement_view_seen_ = false;
@@ -320,7 +321,7 @@ TEST_F(PsfConfigTest, ClosingAsksOnlyAboutChangesNotYetKept) {
     EXPECT_EQ(prompter_.messages.size(), c.asked ? 1u : 0u) << c.name;
   }
   // A set the controller refused is not safe there.
-  controller_.accept_psf = false;
+  line_.Fault(test::NoAck());
   auto dialog = Open();
   Choose(*dialog, "meas1List", "LBB");
   Click(*dialog, "sendButton");
@@ -501,7 +502,7 @@ TEST_F(PsfConfigTest, UploadShowsAnAssignedOutput2FromTheRecord) {
 }
 
 TEST_F(PsfConfigTest, UploadFailureLeavesTheRecord) {
-  controller_.mute = true;
+  line_.Fault(test::Silent());
   auto dialog = Open();
   Choose(*dialog, "meas1List", "CBB");
   const PsfRecord before = dialog->Working();
@@ -538,7 +539,7 @@ TEST_F(PsfConfigTest, SendWithEdgeSendsZeroBlanking) {
 }
 
 TEST_F(PsfConfigTest, SendReportsARefusal) {
-  controller_.accept_psf = false;
+  line_.Fault(test::NoAck());
   auto dialog = Open();
   Click(*dialog, "sendButton");
   ASSERT_EQ(Texts(), std::vector<std::string>{"PSF Not Accepted"});

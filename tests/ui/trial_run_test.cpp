@@ -97,7 +97,7 @@ class TrialRunTest : public ::testing::Test {
     LastEditedPsf() = PsfRecord();
     Operation::SetPortFactory([this](int, long baud) -> std::unique_ptr<RS232> {
       auto port = std::make_unique<ScriptedPort>(0, baud);
-      controller_.Attach(*port);
+      line_.Attach(*port);
       return port;
     });
     operation_ = std::make_unique<EditPsfOperation>(nullptr, 0, 9600);
@@ -139,6 +139,7 @@ class TrialRunTest : public ::testing::Test {
   ScopedTickSource ticks_;
   ScriptedPrompter prompter_;
   ScriptedController controller_{9600, 'A'};
+  test::FaultSwitch line_{controller_};
   std::unique_ptr<EditPsfOperation> operation_;
   std::string original_;
 };
@@ -230,19 +231,16 @@ TEST_F(TrialRunTest, LabelsAndModeFollowTheMeasurementLists) {
 TEST_F(TrialRunTest, FailuresBeforeTheViewOpens) {
   struct Case {
     const char* name;
-    std::function<void(ScriptedController&)> shape;
+    sim::SimConfig (*fault)();
     const char* message;
     int writes_accepted;
   };
   const Case cases[] = {
-      {"controller silent", [](ScriptedController& c) { c.mute = true; },
-       "Unable to input existing controller's psf.", 0},
-      {"trial set refused", [](ScriptedController& c) { c.accept_psf = false; },
-       "Unable to output psf.", 0},
+      {"controller silent", test::Silent, "Unable to input existing controller's psf.", 0},
+      {"trial set refused", test::NoAck, "Unable to output psf.", 0},
   };
   for (const Case& c : cases) {
-    ScriptedController fresh(9600, 'A');
-    c.shape(fresh);
+    test::SimResponder fresh(test::WithFaults(test::SimDefaults(), c.fault()));
     // The operation's port answers through the fresh controller from now on.
     auto* port = static_cast<ScriptedPort*>(operation_->Link()->Port());
     fresh.Attach(*port);
@@ -252,8 +250,8 @@ TEST_F(TrialRunTest, FailuresBeforeTheViewOpens) {
     EXPECT_FALSE(seen.opened) << c.name;
     ASSERT_EQ(Texts(), std::vector<std::string>{c.message}) << c.name;
     EXPECT_EQ(prompter_.messages[0].caption, "Kelvo-Tarn") << c.name;
-    EXPECT_EQ(fresh.psf_writes, c.writes_accepted) << c.name;
-    controller_.Attach(*port);
+    EXPECT_EQ(fresh.PsfsTaken(), c.writes_accepted) << c.name;
+    line_.Attach(*port);
   }
 }
 
@@ -269,7 +267,7 @@ TEST_F(TrialRunTest, FailedRestoreOffersToSaveTheOwnSet) {
   auto dialog = Open();
   prompter_.AnswerQuestions({PromptAnswer::Yes});
   prompter_.ChooseFiles({path});
-  const ViewSeen seen = Execute(*dialog, [this](CMeasurementDlg&) { controller_.mute = true; });
+  const ViewSeen seen = Execute(*dialog, [this](CMeasurementDlg&) { line_.Fault(test::Silent()); });
   ASSERT_TRUE(seen.opened);
   ASSERT_EQ(Texts(), std::vector<std::string>{
                          "Unable to restore original psf.\nDo you want to save the original Psf to a file?"});
