@@ -170,17 +170,17 @@ TEST_P(CliStampFailureTest, StatusAndMessage) {
   EXPECT_TRUE(ControllerHoldsItsOwnSet());
 }
 
-void Nothing(test::FaultSwitch&) {}
+void NoFault(test::FaultSwitch&) {}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliStampFailureTest,
     ::testing::Values(
-        StampFailure{{"--part", "12345"}, Nothing, kExitUsage, "'12345' is not a part number"},
-        StampFailure{{"--part", "1234567"}, Nothing, kExitUsage, "is not a part number"},
-        StampFailure{{}, Nothing, kExitUsage, "--part is required"},
-        StampFailure{{"--part", "123456", "--date-code", "2660"}, Nothing, kExitUsage,
+        StampFailure{{"--part", "12345"}, NoFault, kExitUsage, "'12345' is not a part number"},
+        StampFailure{{"--part", "1234567"}, NoFault, kExitUsage, "is not a part number"},
+        StampFailure{{}, NoFault, kExitUsage, "--part is required"},
+        StampFailure{{"--part", "123456", "--date-code", "2660"}, NoFault, kExitUsage,
                      "'2660' is not a date code"},
-        StampFailure{{"--part", "123456", "--list"}, Nothing, kExitUsage, "excludes"},
+        StampFailure{{"--part", "123456", "--list"}, NoFault, kExitUsage, "excludes"},
         StampFailure{{"--part", "123456"}, [](test::FaultSwitch& l) { l.Fault(test::Silent()); },
                      kExitNoAnswer, "Unable to input PSF."},
         StampFailure{{"--part", "123456"}, [](test::FaultSwitch& l) { l.Fault(test::NoAck()); },

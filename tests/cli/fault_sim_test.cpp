@@ -14,6 +14,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli_process.h"
+#include "ops/status_messages.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
 #include "support/sim_process.h"
@@ -95,7 +96,6 @@ TEST_P(CliSimFaultTest, MessageStatusAndRescue) {
   }
 }
 
-constexpr const char* kRestoreFailed = "Unable to restore original psf.";
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, CliSimFaultTest,
@@ -110,18 +110,18 @@ INSTANTIATE_TEST_SUITE_P(
                      kExitRefused, {"PSF Not Accepted"}, false},
         // Six requests prepare the alignment; the second scan finds the terminal closed.
         SimFaultCase{"BeamsVanishInTheLoop", {"--vanish-after", "7"}, {"beams", "--count", "5"},
-                     kExitNoAnswer, {"Unable to Input Scan.", kRestoreFailed}, true},
+                     kExitNoAnswer, {"Unable to Input Scan.", kRestoreFailedMessage}, true},
         // Four requests start the trial; the first scan finds the terminal closed.
         SimFaultCase{"MeasureVanishesInTheLoop", {"--vanish-after", "4"},
                      {"measure", "FILE", "--count", "5"}, kExitNoAnswer,
-                     {"Could not input scan", kRestoreFailed}, true},
+                     {"Could not input scan", kRestoreFailedMessage}, true},
         SimFaultCase{"MeasureStopsAtTheRestore", {"--stop-after", "5"},
-                     {"measure", "FILE", "--count", "1"}, kExitNoAnswer, {kRestoreFailed}, true},
+                     {"measure", "FILE", "--count", "1"}, kExitNoAnswer, {kRestoreFailedMessage}, true},
         SimFaultCase{"NullSpanSetVanishes", {"--vanish-after", "2"},
                      {"nullspan", "set", "10", "3000", "20", "4000"}, kExitNoAnswer,
                      {"We are unable to establish the Serial Interface"}, false},
         SimFaultCase{"StampVanishes", {"--vanish-after", "3"}, {"stamp", "--part", "QX7723"},
-                     kExitNoAnswer, {"Unable to output PSF.", kRestoreFailed}, true}),
+                     kExitNoAnswer, {"Unable to output PSF.", kRestoreFailedMessage}, true}),
     [](const ::testing::TestParamInfo<SimFaultCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

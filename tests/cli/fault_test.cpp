@@ -13,6 +13,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli_harness.h"
+#include "ops/status_messages.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
 #include "support/sim_faults.h"
@@ -140,7 +141,6 @@ TEST_P(CliFaultTest, MessageStatusAndNothingLost) {
   }
 }
 
-constexpr const char* kRestoreFailed = "Unable to restore original psf.";
 
 // Requests per command: diag a wake-up and the read; psf get/show/diff a
 // wake-up and the read; psf send a wake-up, then a wake-up and the set per
@@ -189,17 +189,17 @@ INSTANTIATE_TEST_SUITE_P(
         // The set went out unacknowledged and nothing can be read back: the own
         // set is put back, and failing that, rescued to a file.
         CliFaultCase{"BeamsVanishesAtTheAlignmentSet", {"beams"}, VanishAfter(5), kExitNoAnswer,
-                     {"Unable to output psf.", kRestoreFailed}, Rescue::kOwnSet},
+                     {"Unable to output psf.", kRestoreFailedMessage}, Rescue::kOwnSet},
         CliFaultCase{"BeamsCorruptsTheAcknowledgement", {"beams"}, Corrupt(5), kExitNoAnswer,
-                     {"Unable to output psf.", kRestoreFailed}, Rescue::kOwnSet},
+                     {"Unable to output psf.", kRestoreFailedMessage}, Rescue::kOwnSet},
         CliFaultCase{"BeamsStopsInTheLoop", {"beams", "--count", "3"}, StopAfter(7), kExitNoAnswer,
-                     {"Unable to Input Scan.", kRestoreFailed}, Rescue::kOwnSet},
+                     {"Unable to Input Scan.", kRestoreFailedMessage}, Rescue::kOwnSet},
         CliFaultCase{"BeamsCorruptsInTheLoop", {"beams", "--count", "3"}, Corrupt(6),
-                     kExitNoAnswer, {"Unable to Input Scan.", kRestoreFailed}, Rescue::kOwnSet},
+                     kExitNoAnswer, {"Unable to Input Scan.", kRestoreFailedMessage}, Rescue::kOwnSet},
         CliFaultCase{"BeamsVanishesInTheLoop", {"beams", "--count", "3"}, VanishAfter(8),
-                     kExitNoAnswer, {"Unable to Input Scan.", kRestoreFailed}, Rescue::kOwnSet},
+                     kExitNoAnswer, {"Unable to Input Scan.", kRestoreFailedMessage}, Rescue::kOwnSet},
         CliFaultCase{"BeamsStopsAtTheRestore", {"beams", "--count", "2"}, StopAfter(8),
-                     kExitNoAnswer, {kRestoreFailed}, Rescue::kOwnSet},
+                     kExitNoAnswer, {kRestoreFailedMessage}, Rescue::kOwnSet},
 
         CliFaultCase{"MeasureSilent", {"measure", "FILE"}, Silent(), kExitNoAnswer,
                      {"Unable to input existing controller's psf."}},
@@ -208,12 +208,12 @@ INSTANTIATE_TEST_SUITE_P(
         CliFaultCase{"MeasureNoAck", {"measure", "FILE"}, NoAck(), kExitRefused,
                      {"Unable to output psf."}},
         CliFaultCase{"MeasureStopsInTheLoop", {"measure", "FILE", "--count", "3"}, StopAfter(5),
-                     kExitNoAnswer, {"Could not input scan", kRestoreFailed}, Rescue::kOwnSet},
+                     kExitNoAnswer, {"Could not input scan", kRestoreFailedMessage}, Rescue::kOwnSet},
         CliFaultCase{"MeasureVanishesInTheLoop", {"measure", "FILE", "--count", "3"},
-                     VanishAfter(4), kExitNoAnswer, {"Could not input scan", kRestoreFailed},
+                     VanishAfter(4), kExitNoAnswer, {"Could not input scan", kRestoreFailedMessage},
                      Rescue::kOwnSet},
         CliFaultCase{"MeasureCorruptsTheRestore", {"measure", "FILE"}, Corrupt(5), kExitNoAnswer,
-                     {kRestoreFailed}, Rescue::kOwnSet},
+                     {kRestoreFailedMessage}, Rescue::kOwnSet},
 
         CliFaultCase{"NullSpanGetSilent", {"nullspan", "get"}, Silent(), kExitNoAnswer,
                      {"Serial interface is not active"}},
@@ -239,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Unable to output PSF."}},
         // The stamped set went out unconfirmed and the controller is gone: its own set is kept.
         CliFaultCase{"StampVanishes", {"stamp", "--part", "QX7723"}, VanishAfter(3), kExitNoAnswer,
-                     {"Unable to output PSF.", kRestoreFailed}, Rescue::kOwnSet}),
+                     {"Unable to output PSF.", kRestoreFailedMessage}, Rescue::kOwnSet}),
     [](const ::testing::TestParamInfo<CliFaultCase>& info) { return std::string(info.param.name); });
 
 // The port list opens nothing, so no controller fault can touch it.

@@ -562,12 +562,12 @@ TEST_F(PosixSerialPortTest, VanishedDeviceEndsATimedReadWithoutDeadlineAtOnce) {
 
 // ---------------------------------------------------------------- names
 
-struct NameCase {
+struct ErrorNameCase {
   int code;
   const char* name;
 };
 
-class ErrorNameTest : public ::testing::TestWithParam<NameCase> {};
+class ErrorNameTest : public ::testing::TestWithParam<ErrorNameCase> {};
 
 TEST_P(ErrorNameTest, OwnCodesThenTheSerialTableElseUndefined) {
   PosixSerialPort port("/dev/kelvt-no-such-port", 0, 9600, 'E', 8, 1, 0, 0, 0, 0, 0);
@@ -576,17 +576,17 @@ TEST_P(ErrorNameTest, OwnCodesThenTheSerialTableElseUndefined) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, ErrorNameTest,
-    ::testing::Values(NameCase{-190, "Handshake line in use"}, NameCase{-191, "Port already open"},
-                      NameCase{-192, "Port not open"}, NameCase{-193, "Default parameters in error"},
-                      NameCase{-86, "XON/XOFF handshaking not supported"},
-                      NameCase{-98, "Timeout"}, NameCase{-100, "General Warning"},
-                      NameCase{-194, "Memory allocation error"}, NameCase{-196, "Port in use"},
-                      NameCase{-197, "Port not found"}, NameCase{-200, "General Error"},
-                      NameCase{0, "Success"}, NameCase{3, "???"},
-                      NameCase{-150, "Undefined error"}, NameCase{-199, "Undefined error"},
-                      NameCase{-5, "Undefined error"}, NameCase{-85, "Undefined error"},
-                      NameCase{-101, "Undefined error"}, NameCase{-189, "Undefined error"},
-                      NameCase{-201, "Undefined error"}));
+    ::testing::Values(ErrorNameCase{-190, "Handshake line in use"}, ErrorNameCase{-191, "Port already open"},
+                      ErrorNameCase{-192, "Port not open"}, ErrorNameCase{-193, "Default parameters in error"},
+                      ErrorNameCase{-86, "XON/XOFF handshaking not supported"},
+                      ErrorNameCase{-98, "Timeout"}, ErrorNameCase{-100, "General Warning"},
+                      ErrorNameCase{-194, "Memory allocation error"}, ErrorNameCase{-196, "Port in use"},
+                      ErrorNameCase{-197, "Port not found"}, ErrorNameCase{-200, "General Error"},
+                      ErrorNameCase{0, "Success"}, ErrorNameCase{3, "???"},
+                      ErrorNameCase{-150, "Undefined error"}, ErrorNameCase{-199, "Undefined error"},
+                      ErrorNameCase{-5, "Undefined error"}, ErrorNameCase{-85, "Undefined error"},
+                      ErrorNameCase{-101, "Undefined error"}, ErrorNameCase{-189, "Undefined error"},
+                      ErrorNameCase{-201, "Undefined error"}));
 
 struct ErrnoCase {
   int err;

@@ -21,10 +21,12 @@
 #include "tools/alignment_operation.h"
 #include "tools/spreadsheet.h"
 #include "ui/support/scripted_prompter.h"
+#include "ui/support/ui_test_util.h"
 
 namespace kelvt {
 namespace {
 
+using test::GridRows;
 using test::SimProcess;
 
 constexpr int kPort = 7;  // COM8, mapped to the simulator's terminal
@@ -34,15 +36,6 @@ bool ReadHeldPsf(const std::string& path, PsfImage& image) {
   ControllerLink link(new PosixSerialPort(path, kPort, 9600, 'E', 8, 1, 0, 0, 0, 0, 0));
   if (link.Port()->ErrorStatus() != 0) return false;
   return link.InputPsf(image) != 0;
-}
-
-std::vector<std::string> GridRows(const CSpreadSheet* grid) {
-  std::vector<std::string> rows;
-  for (long r = 1; r <= grid->GetRowCount(); ++r) {
-    const QString a = grid->CellText(r, 1);
-    if (!a.isEmpty()) rows.push_back((a + "|" + grid->CellText(r, 2)).toStdString());
-  }
-  return rows;
 }
 
 class AlignmentSimTest : public ::testing::Test {

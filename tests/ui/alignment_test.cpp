@@ -39,6 +39,7 @@ namespace kelvt {
 namespace {
 
 using test::DiagBoard;
+using test::GridRows;
 using test::OnModal;
 using test::ScriptedController;
 using test::ScriptedPort;
@@ -60,17 +61,6 @@ void SetCheckSum(char* psf) {
 
 std::vector<DiagBoard> Boards16() { return {{'E', '1', 'G', '0'}, {'E', '2', 'G', '0'},
                                             {'R', '1', 'G', '0'}, {'R', '2', 'G', '0'}}; }
-
-std::vector<std::string> GridRows(const CSpreadSheet* grid) {
-  std::vector<std::string> rows;
-  for (long r = 1; r <= grid->GetRowCount(); ++r) {
-    const QString a = grid->CellText(r, 1);
-    const QString b = grid->CellText(r, 2);
-    if (a.isEmpty() && b.isEmpty()) continue;
-    rows.push_back((a + "|" + b).toStdString());
-  }
-  return rows;
-}
 
 class AlignmentTest : public ::testing::Test {
  protected:

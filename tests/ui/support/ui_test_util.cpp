@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/spreadsheet.h"
+
 namespace kelvt::test {
 
 TempConfigHome::TempConfigHome() {
@@ -51,6 +53,17 @@ std::string TempConfigHome::ReadSettings() const {
 
 void TempConfigHome::WriteSettings(const std::string& text) const {
   std::ofstream(SettingsPath(), std::ios::binary) << text;
+}
+
+std::vector<std::string> GridRows(const CSpreadSheet* grid) {
+  std::vector<std::string> rows;
+  for (long r = 1; r <= grid->GetRowCount(); ++r) {
+    const QString a = grid->CellText(r, 1);
+    const QString b = grid->CellText(r, 2);
+    if (a.isEmpty() && b.isEmpty()) continue;
+    rows.push_back((a + "|" + b).toStdString());
+  }
+  return rows;
 }
 
 QString SaveScreenshot(QWidget* widget, const QString& name) {

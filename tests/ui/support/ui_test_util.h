@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class CSpreadSheet;
 class QObject;
 class QWidget;
 
@@ -41,6 +42,9 @@ QString SaveScreenshot(QWidget* widget, const QString& name);
 // The object names of the widgets Tab reaches from `start` on, in order,
 // `start` first (disabled ones included: Tab skips them only while they are).
 std::vector<std::string> TabChain(QWidget* start);
+
+// The first two columns of each row of `grid` that shows anything, as "a|b".
+std::vector<std::string> GridRows(const CSpreadSheet* grid);
 
 // Calls `action` with the modal dialog (or message box) once one is up,
 // polling while an event loop runs, for at most `timeout_ms` of polling. The
