@@ -10,6 +10,7 @@
 #include "cli/unfinished_note.h"
 #include "ops/recover.h"
 #include "ops/set_journal.h"
+#include "ops/status_messages.h"
 
 namespace kelvt::cli {
 namespace {
@@ -67,7 +68,7 @@ int RunRecover(CliContext& ctx) {
   std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
   if (!link) return status;
   if (!RecoverUnfinished(*link, JournalOf(), entries)) {
-    ctx.Error("Unable to restore original psf.",
+    ctx.Error(kRestoreFailedMessage,
               ctx.NoAnswerAdvice() + "\nThe sets stay in the journal; run 'kelvt-cli recover' again.");
     return kExitNoAnswer;
   }

@@ -10,6 +10,7 @@
 
 #include "ops/send_back.h"
 #include "ops/set_journal.h"
+#include "ops/status_messages.h"
 #include "platform/safe_file.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
@@ -99,7 +100,7 @@ void CliRestore::KeepCopy(const PsfImage& own) {
   std::string error;
   const std::string path = WriteRescueFile(own, ctx_.RescueDirectories(), std::time(nullptr), error);
   if (!path.empty()) {
-    ctx_.Error("Unable to restore original psf.",
+    ctx_.Error(kRestoreFailedMessage,
                "The controller's own PSF was saved to " + path +
                    "\nWhen the controller answers again, send it back with:\n"
                    "  kelvt-cli recover   (or: kelvt-cli psf send '" + path + "')");
@@ -113,7 +114,7 @@ void CliRestore::KeepCopy(const PsfImage& own) {
                   i + 1 < kPsfSize ? " " : "");
     bytes += hex;
   }
-  ctx_.Error("Unable to restore original psf.",
+  ctx_.Error(kRestoreFailedMessage,
              "It could not be saved to a file either (" + error +
                  ").\nThe controller's own PSF, byte by byte:\n" + bytes);
 }

@@ -9,6 +9,8 @@ namespace kelvt {
 
 // A set could not be written into the journal, so nothing was changed.
 inline constexpr const char kNotJournaledMessage[] = "Unable to save the controller's own PSF.";
+// The controller's own set could not be put back.
+inline constexpr const char kRestoreFailedMessage[] = "Unable to restore original psf.";
 
 // "" for Ready.
 const char* AlignmentMessage(AlignmentStatus status);
