@@ -5,9 +5,9 @@
 namespace kelvt {
 namespace {
 
-constexpr char kFrameStart = 0x1C;
-constexpr char kFrameEnd = 0x0D;
-constexpr char kDiagnosticsLetter = 'I';
+constexpr char kDiagnosticsStart = 0x1C;
+constexpr char kDiagnosticsEnd = 0x0D;
+constexpr char kDiagnosticsReply = 'I';
 constexpr int kPartNumberLength = 6;
 constexpr int kDateCodeLength = 4;
 
@@ -56,7 +56,7 @@ int DiagnosticRecord::Decode(const char* reply, int count) {
   // Every byte is fetched through here: nothing at or past `count` is read.
   auto at = [reply, count](long k) -> char { return (k >= 0 && k < count) ? reply[k] : '\0'; };
 
-  if (at(0) != kFrameStart || at(2) != kDiagnosticsLetter) return 0;
+  if (at(0) != kDiagnosticsStart || at(2) != kDiagnosticsReply) return 0;
 
   emitter_error = false;
   receiver_error = false;
@@ -94,7 +94,7 @@ int DiagnosticRecord::Decode(const char* reply, int count) {
   std::memset(date_code, 0, sizeof date_code);
   for (int k = 0; k < kDateCodeLength && at(i + 7 + k) != '\0'; ++k) date_code[k] = at(i + 7 + k);
 
-  return at(i + 11) == kFrameEnd ? 1 : 0;
+  return at(i + 11) == kDiagnosticsEnd ? 1 : 0;
 }
 
 }  // namespace kelvt

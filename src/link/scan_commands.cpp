@@ -8,7 +8,7 @@
 namespace kelvt {
 namespace {
 
-constexpr char kDiagnosticsLetter = 'H';
+constexpr char kDiagnosticsRequest = 'H';
 constexpr char kScanLetter = 'S';
 
 constexpr unsigned kDiagnosticsSettleMs = 100;
@@ -23,7 +23,7 @@ constexpr int kScanTries = 3;
 
 }  // namespace
 
-void ControllerLink::BuildDiagnosticsRequest(char id) { BuildShortRequest(id, kDiagnosticsLetter); }
+void ControllerLink::BuildDiagnosticsRequest(char id) { BuildShortRequest(id, kDiagnosticsRequest); }
 
 int ControllerLink::InputDiagnostics(DiagnosticRecord& diag) {
   if (!port) return 0;

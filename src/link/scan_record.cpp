@@ -6,8 +6,8 @@
 namespace kelvt {
 namespace {
 
-constexpr char kFrameStart = 0x1C;
-constexpr char kFrameEnd = 0x0A;
+constexpr char kScanStart = 0x1C;
+constexpr char kScanEnd = 0x0A;
 
 int MeasurementLength(int mode) { return (mode == 0 || mode == 1) ? 5 : 7; }
 
@@ -29,7 +29,7 @@ void ScanRecord::Allocate(int length) {
 int ScanRecord::Decode(const char* data, int count) {
   const int length = expected_length;
   if (data == nullptr || !reply || length < 2 || length > reply_size || count != length) return 0;
-  if (data[0] != kFrameStart || data[length - 1] != kFrameEnd) return 0;
+  if (data[0] != kScanStart || data[length - 1] != kScanEnd) return 0;
   std::memcpy(reply.get(), data, static_cast<size_t>(length));
   return 1;
 }

@@ -10,7 +10,6 @@
 namespace kelvt {
 
 namespace {
-constexpr int kMargin = 4;
 constexpr int kMarkHeight = 5;
 constexpr int kLabelEvery = 8;
 }  // namespace
@@ -28,13 +27,13 @@ void BeamWaterfall::Refresh() {
 }
 
 int BeamWaterfall::GutterWidth() const {
-  return fontMetrics().horizontalAdvance(QStringLiteral("-%1").arg(kBeamHistoryDepth)) + 2 * kMargin;
+  return fontMetrics().horizontalAdvance(QStringLiteral("-%1").arg(kBeamHistoryDepth)) + 2 * kCurtainMargin;
 }
 
 QRect BeamWaterfall::PlotRect() const {
-  const int top = kMargin + fontMetrics().height() + kMarkHeight + 2;
+  const int top = kCurtainMargin + fontMetrics().height() + kMarkHeight + 2;
   const int left = GutterWidth();
-  return QRect(left, top, qMax(0, width() - kMargin - left), qMax(0, height() - kMargin - top));
+  return QRect(left, top, qMax(0, width() - kCurtainMargin - left), qMax(0, height() - kCurtainMargin - top));
 }
 
 int BeamWaterfall::ColumnLeft(int beam, const QRect& plot) const {
@@ -101,7 +100,7 @@ void BeamWaterfall::paintEvent(QPaintEvent*) {
   p.drawRect(plot.adjusted(-1, -1, 0, 0));
 
   // Time along the left edge, beam numbers (1-based, every eighth) on top.
-  const QRect gutter(0, plot.top(), plot.left() - kMargin, plot.height());
+  const QRect gutter(0, plot.top(), plot.left() - kCurtainMargin, plot.height());
   p.drawText(gutter, Qt::AlignRight | Qt::AlignTop, QStringLiteral("now"));
   p.drawText(gutter, Qt::AlignRight | Qt::AlignBottom, QStringLiteral("-%1").arg(kBeamHistoryDepth));
   int last_label_right = 0;
@@ -110,9 +109,9 @@ void BeamWaterfall::paintEvent(QPaintEvent*) {
     const QString text = QString::number(b + 1);
     const int x = column.left();
     if (x < last_label_right) continue;  // too dense to number every group
-    p.drawText(QPoint(x, kMargin + fontMetrics().ascent()), text);
+    p.drawText(QPoint(x, kCurtainMargin + fontMetrics().ascent()), text);
     p.drawLine(x, plot.top() - kMarkHeight - 2, x, plot.top() - 2);
-    last_label_right = x + fontMetrics().horizontalAdvance(text) + kMargin;
+    last_label_right = x + fontMetrics().horizontalAdvance(text) + kCurtainMargin;
   }
 
   // Flickering beams: a mark above the column, at least three pixels wide.

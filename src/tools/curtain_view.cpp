@@ -8,7 +8,6 @@
 namespace kelvt {
 
 namespace {
-constexpr int kMargin = 4;
 constexpr int kBarWidth = 28;
 constexpr int kLegendHeight = 18;
 }  // namespace
@@ -42,12 +41,12 @@ int CurtainView::ShownState(int beam) const {
   return states_[beam];
 }
 
-int CurtainView::LabelWidth() const { return fontMetrics().horizontalAdvance(QStringLiteral("888")) + kMargin; }
+int CurtainView::LabelWidth() const { return fontMetrics().horizontalAdvance(QStringLiteral("888")) + kCurtainMargin; }
 
 QRect CurtainView::BarRect() const {
-  const int left = kMargin + LabelWidth();
-  const int top = kMargin + fontMetrics().height() / 2;
-  const int bottom = height() - kMargin - kLegendHeight * 2 - kMargin;
+  const int left = kCurtainMargin + LabelWidth();
+  const int top = kCurtainMargin + fontMetrics().height() / 2;
+  const int bottom = height() - kCurtainMargin - kLegendHeight * 2 - kCurtainMargin;
   return QRect(left, top, kBarWidth, qMax(0, bottom - top));
 }
 
@@ -62,11 +61,11 @@ QRect CurtainView::CellRect(int beam) const {
 }
 
 QSize CurtainView::sizeHint() const {
-  return QSize(kMargin * 2 + LabelWidth() + kBarWidth + 60, 360);
+  return QSize(kCurtainMargin * 2 + LabelWidth() + kBarWidth + 60, 360);
 }
 
 QSize CurtainView::minimumSizeHint() const {
-  return QSize(kMargin * 2 + LabelWidth() + kBarWidth + 60, 160);
+  return QSize(kCurtainMargin * 2 + LabelWidth() + kBarWidth + 60, 160);
 }
 
 void CurtainView::paintEvent(QPaintEvent*) {
@@ -101,7 +100,7 @@ void CurtainView::paintEvent(QPaintEvent*) {
       const QRect cell = CellRect(i);
       const int y = cell.top();
       if (y < last_label_bottom) continue;  // too dense to number every group
-      const QRect label(kMargin, y - text_height / 2, LabelWidth() - kMargin, text_height);
+      const QRect label(kCurtainMargin, y - text_height / 2, LabelWidth() - kCurtainMargin, text_height);
       p.drawText(label, Qt::AlignRight | Qt::AlignVCenter, QString::number(i + 1));
       p.drawLine(bar.left() - 3, y, bar.left() - 1, y);
       last_label_bottom = label.bottom() + 1;
@@ -109,14 +108,14 @@ void CurtainView::paintEvent(QPaintEvent*) {
     p.drawRect(bar.adjusted(-1, -1, 0, 0));
   }
   // Legend.
-  const int legend_top = bar.bottom() + kMargin * 2;
+  const int legend_top = bar.bottom() + kCurtainMargin * 2;
   const struct {
     const QColor* colour;
     bool hatched;
     const char* text;
   } keys[] = {{&kBrokenColour, true, "Broken"}, {&kMadeColour, false, "Made"}};
   for (int k = 0; k < 2; ++k) {
-    const QRect swatch(kMargin, legend_top + k * kLegendHeight + 3, 12, 12);
+    const QRect swatch(kCurtainMargin, legend_top + k * kLegendHeight + 3, 12, 12);
     p.fillRect(swatch, *keys[k].colour);
     if (keys[k].hatched) p.fillRect(swatch, QBrush(keys[k].colour->darker(160), Qt::BDiagPattern));
     p.setPen(palette().windowText().color());

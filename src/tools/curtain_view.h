@@ -11,6 +11,9 @@
 
 namespace kelvt {
 
+// The margin round a drawing of the curtain; the waterfall under it keeps the same.
+inline constexpr int kCurtainMargin = 4;
+
 class BeamScan;
 
 class CurtainView : public QWidget {
