@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "gui/prompter.h"
+#include "ops/status_messages.h"
 #include "ops/send_back.h"
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
@@ -127,7 +128,8 @@ void Operation::RestoreSavedPsf(PsfImage& psf) {
 
 void Operation::KeepCopy(const PsfImage& own) {
   const PromptAnswer answer = CurrentPrompter().Message(
-      parent, "Unable to restore original psf.\nDo you want to save the original Psf to a file?",
+      parent,
+      std::string(kRestoreFailedMessage) + "\nDo you want to save the original Psf to a file?",
       kAppTitle, PromptButtons::YesNo, PromptIcon::Stop);
   if (answer == PromptAnswer::Yes) {
     PsfImage copy = own;
