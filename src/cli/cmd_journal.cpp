@@ -99,6 +99,10 @@ int RunRecover(CliContext& ctx, bool force) {
   if (!link) return status;
   const RecoverOutcome outcome =
       RecoverUnfinished(*link, JournalOf(), entries, force, TagFor(ctx, "recover"));
+  for (const std::string& waiting : outcome.waiting) {
+    ctx.err << "kelvt-cli: note: the journal's entry of " << Printable(waiting)
+            << " waits for its own controller\n";
+  }
   for (const std::string& skipped : outcome.skipped) {
     ctx.err << "kelvt-cli: not sent, the journal's entry of " << Printable(skipped) << '\n';
   }

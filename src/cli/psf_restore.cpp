@@ -96,6 +96,10 @@ void CliRestore::BeforeRestore() {
   if (Interrupted()) ctx_.err << "kelvt-cli: stopping; putting the controller's own PSF back\n";
 }
 
+void CliRestore::JournalWarning(const std::string& text) {
+  ctx_.err << "kelvt-cli: warning: the journal: " << text << '\n';
+}
+
 void CliRestore::KeepCopy(const PsfImage& own) {
   std::string error;
   const std::string path = WriteRescueFile(own, ctx_.RescueDirectories(), std::time(nullptr), error);

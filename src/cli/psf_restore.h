@@ -61,6 +61,7 @@ class CliRestore : public RestoreFrontEnd {
 
   void BeforeRestore() override;
   void KeepCopy(const PsfImage& own) override;
+  void JournalWarning(const std::string& text) override;
 
  private:
   CliContext& ctx_;

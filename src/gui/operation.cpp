@@ -106,6 +106,11 @@ int Operation::OpenPort() {
   return 1;
 }
 
+std::string Operation::JournalProblem() {
+  const SetJournal* journal = InstalledJournal();
+  return journal != nullptr ? journal->Problem() : std::string();
+}
+
 JournalTag Operation::Tag(const char* operation) const {
   char port[16];
   std::snprintf(port, sizeof port, "COM%d", port_number + 1);

@@ -39,6 +39,8 @@ class Operation : public RestoreFrontEnd {
   SavedSetGuard& Guard() { return *guard; }
   // The controller did not take its own set back: offers to save it.
   void KeepCopy(const PsfImage& own) override;
+  // Why the journal took no copy, for a message's detail ("" when it did).
+  static std::string JournalProblem();
   // Asks for a file name and writes `psf` as a .PSF file.
   void SavePsfToFile(PsfImage& psf);
 

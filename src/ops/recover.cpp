@@ -1,6 +1,7 @@
 #include "ops/recover.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "link/controller_link.h"
 #include "link/diagnostic_record.h"
@@ -91,12 +92,23 @@ RecoverOutcome RecoverUnfinished(ControllerLink& link, SetJournal& journal,
     outcome.status = RecoverStatus::kNoAnswer;
     return outcome;
   }
+  // Entries of another controller wait for it (an adapter that moved on may
+  // hold entries of two); none of this one's: refuse.
+  std::vector<Loaded> ours;
   for (const Loaded& loaded : sets) {
-    if (EntryMatchesController(*loaded.entry, outcome.controller) || force) continue;
-    outcome.expected = loaded.entry->Controller();
+    if (force || EntryMatchesController(*loaded.entry, outcome.controller)) {
+      ours.push_back(loaded);
+    } else {
+      outcome.expected = loaded.entry->Controller();
+      outcome.waiting.push_back(loaded.entry->time + " (" + DescribeController(outcome.expected) +
+                                ")");
+    }
+  }
+  if (ours.empty()) {
     outcome.status = RecoverStatus::kMismatch;
     return outcome;
   }
+  sets = std::move(ours);
 
   // What the controller holds now is journaled before anything replaces it.
   PsfImage present;

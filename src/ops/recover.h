@@ -44,6 +44,8 @@ struct RecoverOutcome {
   std::string last_time;           // time of the last entry sent (the oldest)
   std::vector<std::string> skipped;  // "<time> (<file>): <why>" of each entry not sent
   int unsent_older = 0;            // of those, older than the last set sent (still unfinished)
+  // "<time> (<controller>)" of entries left for another controller.
+  std::vector<std::string> waiting;
   std::string replaced_id;         // the journal entry of the set the controller held
 };
 
@@ -52,9 +54,10 @@ struct RecoverOutcome {
 // first unfinished operation, goes last; each one taken is marked put back.
 // A damaged or inexact entry is skipped (listed), never sent; once an older
 // set went back, the skipped newer ones are marked finished. Before
-// anything is sent the controller is asked who it is: on a mismatch with an
-// entry nothing is changed unless `force`; then its present set is read and
-// journaled (`tag`, operation "recover"), so that nothing it held is lost.
+// anything is sent the controller is asked who it is: only the entries made
+// on it go back (the others wait, listed), and when there are none nothing
+// is changed (kMismatch), unless `force` sends them all. Then its present set
+// is read and journaled (`tag`, operation "recover"), so nothing it held is lost.
 RecoverOutcome RecoverUnfinished(ControllerLink& link, SetJournal& journal,
                                  const std::vector<JournalEntry>& entries, bool force,
                                  const JournalTag& tag);

@@ -55,6 +55,7 @@ int SavedSetGuard::Adopt(const PsfImage& own) {
     entry_id_.clear();
     return 0;
   }
+  if (journal_ != nullptr && !journal_->Warning().empty()) front_.JournalWarning(journal_->Warning());
   holding_ = true;
   return 1;
 }

@@ -21,6 +21,9 @@ class RestoreFrontEnd {
   virtual void BeforeRestore() {}
   // The controller did not take its own set back: give the user a copy.
   virtual void KeepCopy(const PsfImage& own) = 0;
+  // The journal took the set but something after went wrong (its folder
+  // could not be synced): the entry is there; say so if wanted.
+  virtual void JournalWarning(const std::string& /*text*/) {}
 };
 
 enum class KeepResult {

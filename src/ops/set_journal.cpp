@@ -100,7 +100,7 @@ bool ValidId(const std::string& id) {
   return !id.empty() && id.find('/') == std::string::npos && id[0] != '.';
 }
 
-std::string EntryLine(const JournalEntry& e) {
+std::string IndexLineOf(const JournalEntry& e) {
   char crc[16];
   std::snprintf(crc, sizeof crc, "%08lX", e.crc & 0xFFFFFFFFUL);
   const std::pair<const char*, std::string> fields[] = {
@@ -389,7 +389,7 @@ IndexRead LoadIndex(const std::string& folder, std::vector<IndexLine>& lines, st
 
 std::string IndexText(const std::vector<IndexLine>& lines) {
   std::string text = std::string(kHeader) + '\n';
-  for (const IndexLine& line : lines) text += (line.parsed ? EntryLine(line.entry) : line.raw) + '\n';
+  for (const IndexLine& line : lines) text += (line.parsed ? IndexLineOf(line.entry) : line.raw) + '\n';
   return text;
 }
 

@@ -26,7 +26,8 @@ int AlignmentOperation::Execute() {
   if (status != AlignmentStatus::Ready) {
     // An unconfirmed send armed the guard: Run puts the own set back.
     CurrentPrompter().Message(parent, FailureText(status), kAppTitle, PromptButtons::Ok,
-                              PromptIcon::Stop);
+                              PromptIcon::Stop,
+                              status == AlignmentStatus::NotJournaled ? JournalProblem() : "");
     return 0;
   }
   // The controller now runs the alignment set: from here on, leaving by any

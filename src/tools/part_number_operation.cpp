@@ -50,7 +50,7 @@ int PartNumberOperation::Execute() {
   const bool refused = status == StampStatus::BadPartNumber || status == StampStatus::BadDateCode;
   const PromptIcon icon = refused ? PromptIcon::Warning : PromptIcon::None;
   CurrentPrompter().Message(parent, ResultText(status, list_empty), kAppTitle, PromptButtons::Ok,
-                            icon);
+                            icon, status == StampStatus::NotJournaled ? JournalProblem() : "");
   return 1;
 }
 
