@@ -1,0 +1,304 @@
+#!/bin/bash
+# The lab's cases, inside the guest (see run-lab): the host's root read-only,
+# /tmp and /run fresh, /run/lab the host's exchange folder. Each case_NAME
+# prints what it checks and returns non-zero on the first thing that fails.
+set -u
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin
+. /run/lab/env
+LAB_PORT=$BUILD/tests/lab/kelvt-lab-port
+LAB_DEVICES=$BUILD/tests/lab/kelvt-lab-devices
+export HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/.config XDG_STATE_HOME=/tmp/home/state
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export QT_QPA_PLATFORM=offscreen
+# udev refuses to work in a chroot unless told.
+export SYSTEMD_IGNORE_CHROOT=1
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_STATE_HOME"
+SERIAL=LAB0001
+BY_ID=/dev/serial/by-id/usb-QEMU_QEMU_USB_SERIAL_$SERIAL-if00-port0
+SETTINGS=$XDG_CONFIG_HOME/kelvt.INI
+exec > >(tee /run/lab/guest.log) 2>&1
+
+# ---- helpers ---------------------------------------------------------------
+
+ms() { local t; read -r t _ < /proc/uptime; echo $(( ${t/./} * 10 )); }
+check() {  # check WHAT COMMAND...: runs the test command, says what failed
+  local what=$1; shift
+  "$@" || { echo "  not so: $what"; return 1; }
+}
+has() { grep -qF -- "$1" "$2"; }
+# run STATUS ARGS...: kelvt-cli with ARGS must end with STATUS; output in
+# $OUT and $ERR.
+OUT=/tmp/out ERR=/tmp/err
+run() {
+  local want=$1; shift
+  "$CLI" "$@" > "$OUT" 2> "$ERR"
+  local got=$?
+  [ "$got" = "$want" ] && return 0
+  echo "  kelvt-cli $* ended with $got, not $want:"
+  sed 's/^/    /' "$ERR" | head -n 20
+  return 1
+}
+# on_both FUNCTION: FUNCTION DEVICE on the UART and on the adapter at once
+# (each waits on its line most of the time), each with files and a journal
+# of its own.
+on_both() {
+  local fn=$1 device pids=() failed=0
+  for device in /dev/ttyS1 /dev/ttyUSB0; do
+    local tag=${device#/dev/}
+    ( OUT=/tmp/out.$tag ERR=/tmp/err.$tag XDG_STATE_HOME=/tmp/state.$tag
+      mkdir -p "$XDG_STATE_HOME"; "$fn" "$device" > /tmp/log.$tag 2>&1 ) &
+    pids+=($!)
+  done
+  for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+  cat /tmp/log.ttyS1 /tmp/log.ttyUSB0
+  return $failed
+}
+
+# QMP on the virtio-serial port; the replies come in order, events between.
+qmp_open() {
+  exec 9<> /dev/virtio-ports/lab.qmp || return 1
+  local line
+  read -r -t 10 line <&9 || return 1
+  qmp '{"execute":"qmp_capabilities"}'
+}
+qmp() {
+  local line
+  echo "$1" >&9
+  while read -r -t 10 line <&9; do
+    case $line in
+      *'"return"'*) return 0 ;;
+      *'"error"'*) echo "  QMP: $line"; return 1 ;;
+    esac
+  done
+  echo "  QMP: no reply to $1"
+  return 1
+}
+unplug() { qmp '{"execute":"device_del","arguments":{"id":"ftdi"}}'; }
+plug() {
+  qmp '{"execute":"device_add","arguments":{"driver":"usb-serial","id":"ftdi","bus":"xhci.0","chardev":"usb","serial":"'$SERIAL'"}}' || return 1
+  wait_for "the adapter's by-id link" test -e "$BY_ID"
+}
+ensure_plugged() { [ -e "$BY_ID" ] || plug; }
+# wait_for WHAT COMMAND...: up to 10 s.
+wait_for() {
+  local what=$1; shift
+  for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done
+  echo "  waited 10 s in vain for $what"
+  return 1
+}
+settings() { printf '%s\n' "$@" > "$SETTINGS"; }
+journal_count() { grep -c . "$XDG_STATE_HOME/kelvt/index" 2>/dev/null || echo 0; }
+# The rate the baud search found: the last one tried before the first reply.
+found_rate() { awk '/== [0-9]+ baud/ { rate = $(NF-1) } /<-/ { print rate; exit }' "$ERR"; }
+
+# ---- cases -----------------------------------------------------------------
+
+# ports --json: the adapter with what udev knows of it, the UART; ttyS2 and
+# ttyS3 (nodes without a UART) neither listed nor called there.
+case_enumerate() {
+  settings
+  check "the by-id link $BY_ID" test -L "$BY_ID" || return 1
+  run 0 --json ports || return 1
+  local field
+  for field in "\"path\":\"$BY_ID\",\"by_id\":\"$BY_ID\"" '"kernel_name":"ttyUSB0","driver":"ftdi_sio"' \
+      '"vendor_id":"0403","product_id":"6001","maker":"QEMU","product":"QEMU USB SERIAL"' \
+      "\"serial_number\":\"$SERIAL\"" '"path":"/dev/ttyS1","by_id":null' \
+      '"kernel_name":"ttyS1","driver":"serial"' \
+      '"port":"COM2","number":2,"device":"/dev/ttyS1","from_settings":false,"exists":true,"accessible":true' \
+      '"port":"COM3","number":3,"device":"/dev/ttyS2","from_settings":false,"exists":false,"accessible":false' \
+      '"port":"COM4","number":4,"device":"/dev/ttyS3","from_settings":false,"exists":false,"accessible":false'; do
+    check "ports --json has $field" has "$field" /tmp/out || { cat /tmp/out; return 1; }
+  done
+  check "ttyS2 and ttyS3 are no devices" sh -c '! grep -qE "\"kernel_name\":\"ttyS[23]\"" /tmp/out' || return 1
+  local port
+  for port in COM3 COM4; do
+    run 3 --port $port diag || return 1
+    check "$port: Port not found" has "Port not found" /tmp/err || { cat /tmp/err; return 1; }
+  done
+  echo "  $BY_ID: 0403:6001 QEMU USB SERIAL $SERIAL ftdi_sio; ttyS1 serial; COM3, COM4: Port not found"
+}
+
+# What the port leaves on a real driver: 8E2 kept (a pseudo-terminal drops
+# the parity), raw, the line-error counters readable; low latency on USB.
+case_settings() {
+  local device
+  for device in /dev/ttyS1 "$BY_ID"; do
+    "$LAB_PORT" settings "$device" > /tmp/out || { cat /tmp/out; return 1; }
+    local want
+    for want in "speed=9600 parenb=1 parodd=0 cs8=1 cstopb=1 clocal=1 crtscts=0" \
+        "icanon=0 echo=0 isig=0 opost=0 icrnl=0 ixon=0" \
+        "counters=1 parity=0 framing=0 overrun=0 break=0 rxoverflow=0"; do
+      check "$device: $want" has "$want" /tmp/out || { cat /tmp/out; return 1; }
+    done
+    echo "  $device: $(tr '\n' ' ' < /tmp/out)"
+  done
+  check "low latency on the adapter" has "low_latency=1" /tmp/out || return 1
+  check "the FTDI latency timer at 1 ms" \
+    grep -qx 1 /sys/bus/usb-serial/devices/ttyUSB0/latency_timer || return 1
+}
+
+# The baud search through both drivers: the controller is moved to each rate
+# with a set of its own, and found there.
+case_baud() {
+  settings
+  on_both baud_on
+}
+baud_on() {
+  local device=$1 rate
+  run 0 --device $device psf get /tmp/own.$tag.PSF || return 1
+  for rate in 19200 38400 9600; do
+    "$LAB_PORT" rate /tmp/own.$tag.PSF /tmp/rate.$tag.PSF $rate || return 1
+    run 0 --device $device psf send /tmp/rate.$tag.PSF || return 1
+    run 0 --device $device -v diag || return 1
+    check "$device found at $rate (not $(found_rate))" test "$(found_rate)" = $rate || return 1
+    echo "  $device: found at $rate baud"
+  done
+}
+
+# Every command, through both drivers.
+case_commands() {
+  settings '[PartNumbers]' 'Part1=LAB123'
+  on_both commands_on
+}
+commands_on() {
+  local device=$1 own=/tmp/own.$tag.PSF
+  run 0 --device $device diag || return 1
+  check "diag: Operational" has "Operational" "$OUT" || return 1
+  run 0 --device $device psf get $own || return 1
+  run 0 --device $device psf send $own || return 1
+  run 0 --device $device beams --count 3 || return 1
+  run 0 --device $device measure $own --count 3 || return 1
+  run 0 --device $device stamp --part LAB123 || return 1
+  check "stamp: set" has "Part Number and Date Code Set." "$OUT" || return 1
+  run 0 --device $device nullspan get || return 1
+  local values
+  values=$(grep -oE '(Null|Span) [0-9]+' "$OUT" | cut -d' ' -f2 | tr '\n' ' ')
+  # shellcheck disable=SC2086
+  run 0 --device $device nullspan set $values || return 1
+  run 0 --device $device journal || return 1
+  run 0 --device $device recover || return 1
+  echo "  $device: diag, psf get/send, beams, measure, stamp, nullspan get/set $values, journal, recover"
+}
+
+# Hot-plug as ports --watch --json and the Devices dialog see it.
+dialog_shows() { tail -n 1 /tmp/dialog | grep -qF -- "$1"; }
+dialog_shows_not() { tail -n 1 /tmp/dialog | grep -q '^table:' && ! dialog_shows "$1"; }
+case_hotplug() {
+  settings
+  ensure_plugged || return 1
+  "$CLI" --json ports --watch > /tmp/watch 2>&1 &
+  local watch=$!
+  local dialog=
+  if [ -x "$LAB_DEVICES" ]; then
+    "$LAB_DEVICES" "$SETTINGS" 60 > /tmp/dialog 2>&1 &
+    dialog=$!
+    wait_for "the Devices dialog" dialog_shows "$BY_ID" || return 1
+  fi
+  wait_for "the present event" has '"event":"present","path":"'"$BY_ID" /tmp/watch || return 1
+  echo "  unplug at $(ms) ms"
+  unplug || return 1
+  wait_for "the removed event" has '"event":"removed","path":"'"$BY_ID" /tmp/watch || return 1
+  check "removed reads present:false" \
+    sh -c "grep '\"event\":\"removed\"' /tmp/watch | grep -q '\"present\":false'" || { cat /tmp/watch; return 1; }
+  [ -n "$dialog" ] && { wait_for "the dialog to drop the adapter" dialog_shows_not "$BY_ID" || return 1; }
+  plug || return 1
+  wait_for "the added event" has '"event":"added","path":"'"$BY_ID" /tmp/watch || return 1
+  [ -n "$dialog" ] && { wait_for "the dialog to list it again" dialog_shows "$BY_ID" || return 1; }
+  kill -INT $watch; wait $watch
+  [ -n "$dialog" ] && { kill $dialog; wait $dialog; }
+  grep -o '"event":"[a-z]*","path":"[^"]*"' /tmp/watch | sed 's/^/  watch: /'
+  [ -n "$dialog" ] && sed 's/^/  dialog: /' /tmp/dialog
+  return 0
+}
+
+# unplug_during NAME READY ARGS...: starts kelvt-cli ARGS on the adapter's
+# COM number, pulls the adapter once READY succeeds, and wants it to end
+# within a second with exit 3 and a message naming the device; then the
+# adapter goes back (as ttyUSB0 again).
+unplug_during() {
+  local name=$1 ready=$2; shift 2
+  settings '[Devices]' "COM5=$BY_ID" '[PartNumbers]' 'Part1=LAB123'
+  ensure_plugged || return 1
+  "$CLI" --port COM5 "$@" > /tmp/out 2> /tmp/err &
+  local pid=$!
+  wait_for "$name to get going" ready_or_ended $pid $ready || return 1
+  kill -0 $pid 2>/dev/null || { wait $pid; echo "  $name ended before the unplug ($?):"; cat /tmp/err; return 1; }
+  unplug || return 1
+  local pulled
+  pulled=$(ms)
+  wait $pid
+  local status=$? took=$(( $(ms) - pulled ))
+  echo "  $name: exit $status ${took} ms after the unplug: $(head -n 2 /tmp/err | tr '\n' ' ')"
+  plug || return 1
+  check "$name ends within a second" test $took -le 1000 || return 1
+  check "$name exit 3" test $status = 3 || { cat /tmp/err; return 1; }
+  check "$name names the unplugged device" has "The device $BY_ID (COM5) was unplugged" /tmp/err || { cat /tmp/err; return 1; }
+  check "$name blames no controller" sh -c '! grep -q "controller stopped answering" /tmp/err' || return 1
+}
+ready_or_ended() { ! kill -0 "$1" 2>/dev/null || "$2"; }
+journaled() { [ "$(journal_count)" -gt "$journal_before" ]; }
+scanning() { [ -s /tmp/out ]; }
+case_unplug_beams() {
+  journal_before=$(journal_count)
+  unplug_during "beams --watch" scanning beams --watch || return 1
+  check "the own set in the journal" journaled
+}
+case_unplug_measure() {
+  journal_before=$(journal_count)
+  run 0 --device "$BY_ID" psf get /tmp/trial.PSF || return 1
+  unplug_during "measure --watch" scanning measure /tmp/trial.PSF --watch || return 1
+  check "the own set in the journal" journaled
+}
+case_unplug_psf_send() {
+  journal_before=$(journal_count)
+  run 0 --device "$BY_ID" psf get /tmp/send.PSF || return 1
+  unplug_during "psf send" journaled psf send /tmp/send.PSF
+}
+case_unplug_stamp() {
+  journal_before=$(journal_count)
+  unplug_during "stamp" journaled stamp --part LAB123
+}
+
+# ---- the run -----------------------------------------------------------------
+
+setup() {
+  local m
+  for m in virtio_console xhci_pci ftdi_sio; do modprobe $m || return 1; done
+  /lib/systemd/systemd-udevd --daemon || return 1
+  udevadm trigger --action=add && udevadm settle --timeout=20 || return 1
+  qmp_open || { echo "lab: no QMP on /dev/virtio-ports/lab.qmp"; return 1; }
+  wait_for "the adapter's by-id link" test -e "$BY_ID"
+}
+
+main() {
+  local all
+  all=$(declare -F | sed -n 's/^declare -f case_//p' | tr _ -)
+  local cases=${CASES:-}
+  # In the order written.
+  [ -z "$cases" ] && cases=$(sed -n 's/^case_\([a-z_]*\)() {.*/\1/p' "$0" | tr _ -)
+  local failed=0 name
+  echo "lab: guest up at $(ms) ms"
+  if ! setup; then
+    echo "FAIL setup"
+    echo 1 > /run/lab/status
+    return
+  fi
+  echo "lab: udev and QMP ready at $(ms) ms"
+  for name in $cases; do
+    if ! echo "$all" | grep -qx -- "$name"; then
+      echo "FAIL $name: no such case (cases: $(echo $all))"
+      failed=1
+      continue
+    fi
+    local start
+    start=$(ms)
+    if "case_${name//-/_}"; then
+      echo "PASS $name ($(( $(ms) - start )) ms)"
+    else
+      echo "FAIL $name ($(( $(ms) - start )) ms)"
+      failed=1
+    fi
+  done
+  echo $failed > /run/lab/status
+}
+main
