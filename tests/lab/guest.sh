@@ -6,7 +6,7 @@ set -u
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 . /run/lab/env
 LAB_PORT=$BUILD/tests/lab/kelvt-lab-port
-LAB_DEVICES=$BUILD/tests/lab/kelvt-lab-devices
+LAB_DEVICES=$GUI_BUILD/tests/lab/kelvt-lab-devices
 export HOME=/tmp/home XDG_CONFIG_HOME=/tmp/home/.config XDG_STATE_HOME=/tmp/home/state
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
@@ -43,14 +43,15 @@ run() {
 # of its own.
 on_both() {
   local fn=$1 device pids=() failed=0
-  for device in /dev/ttyS1 /dev/ttyUSB0; do
-    local tag=${device#/dev/}
+  for device in /dev/ttyS1 "$BY_ID"; do
+    local tag=uart
+    [ "$device" = "$BY_ID" ] && tag=usb
     ( OUT=/tmp/out.$tag ERR=/tmp/err.$tag XDG_STATE_HOME=/tmp/state.$tag
       mkdir -p "$XDG_STATE_HOME"; "$fn" "$device" > /tmp/log.$tag 2>&1 ) &
     pids+=($!)
   done
   for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
-  cat /tmp/log.ttyS1 /tmp/log.ttyUSB0
+  cat /tmp/log.uart /tmp/log.usb
   return $failed
 }
 
@@ -79,11 +80,11 @@ plug() {
   wait_for "the adapter's by-id link" test -e "$BY_ID"
 }
 ensure_plugged() { [ -e "$BY_ID" ] || plug; }
-# wait_for WHAT COMMAND...: up to 10 s.
+# wait_for WHAT COMMAND...: up to 10 s (WAIT_S seconds).
 wait_for() {
   local what=$1; shift
-  for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done
-  echo "  waited 10 s in vain for $what"
+  for _ in $(seq $(( ${WAIT_S:-10} * 20 ))); do "$@" && return 0; sleep 0.05; done
+  echo "  waited ${WAIT_S:-10} s in vain for $what"
   return 1
 }
 settings() { printf '%s\n' "$@" > "$SETTINGS"; }
@@ -97,7 +98,13 @@ found_rate() { awk '/== [0-9]+ baud/ { rate = $(NF-1) } /<-/ { print rate; exit 
 # ttyS3 (nodes without a UART) neither listed nor called there.
 case_enumerate() {
   settings
+  ensure_plugged || return 1
   check "the by-id link $BY_ID" test -L "$BY_ID" || return 1
+  local port
+  for port in COM3 COM4; do
+    run 3 --port $port diag || { cat /tmp/err; return 1; }
+    check "$port: Port not found" has "Port not found" /tmp/err || { cat /tmp/err; return 1; }
+  done
   run 0 --json ports || return 1
   local field
   for field in "\"path\":\"$BY_ID\",\"by_id\":\"$BY_ID\"" '"kernel_name":"ttyUSB0","driver":"ftdi_sio"' \
@@ -110,17 +117,13 @@ case_enumerate() {
     check "ports --json has $field" has "$field" /tmp/out || { cat /tmp/out; return 1; }
   done
   check "ttyS2 and ttyS3 are no devices" sh -c '! grep -qE "\"kernel_name\":\"ttyS[23]\"" /tmp/out' || return 1
-  local port
-  for port in COM3 COM4; do
-    run 3 --port $port diag || return 1
-    check "$port: Port not found" has "Port not found" /tmp/err || { cat /tmp/err; return 1; }
-  done
   echo "  $BY_ID: 0403:6001 QEMU USB SERIAL $SERIAL ftdi_sio; ttyS1 serial; COM3, COM4: Port not found"
 }
 
 # What the port leaves on a real driver: 8E2 kept (a pseudo-terminal drops
 # the parity), raw, the line-error counters readable; low latency on USB.
 case_settings() {
+  ensure_plugged || return 1
   local device
   for device in /dev/ttyS1 "$BY_ID"; do
     "$LAB_PORT" settings "$device" > /tmp/out || { cat /tmp/out; return 1; }
@@ -134,13 +137,14 @@ case_settings() {
   done
   check "low latency on the adapter" has "low_latency=1" /tmp/out || return 1
   check "the FTDI latency timer at 1 ms" \
-    grep -qx 1 /sys/bus/usb-serial/devices/ttyUSB0/latency_timer || return 1
+    grep -qx 1 "/sys/bus/usb-serial/devices/$(basename "$(readlink -f "$BY_ID")")/latency_timer" || return 1
 }
 
 # The baud search through both drivers: the controller is moved to each rate
 # with a set of its own, and found there.
 case_baud() {
   settings
+  ensure_plugged || return 1
   on_both baud_on
 }
 baud_on() {
@@ -158,6 +162,7 @@ baud_on() {
 # Every command, through both drivers.
 case_commands() {
   settings '[PartNumbers]' 'Part1=LAB123'
+  ensure_plugged || return 1
   on_both commands_on
 }
 commands_on() {
@@ -181,6 +186,14 @@ commands_on() {
 }
 
 # Hot-plug as ports --watch --json and the Devices dialog see it.
+# The dialog (a sanitized Qt program) takes long to start under emulation:
+# it starts with the guest, and the other cases run meanwhile.
+dialog=
+start_dialog() {
+  mkdir -p /tmp/dialog-config
+  XDG_CONFIG_HOME=/tmp/dialog-config "$LAB_DEVICES" /tmp/dialog-config/kelvt.INI 300 > /tmp/dialog 2>&1 &
+  dialog=$!
+}
 dialog_shows() { tail -n 1 /tmp/dialog | grep -qF -- "$1"; }
 dialog_shows_not() { tail -n 1 /tmp/dialog | grep -q '^table:' && ! dialog_shows "$1"; }
 case_hotplug() {
@@ -188,33 +201,28 @@ case_hotplug() {
   ensure_plugged || return 1
   "$CLI" --json ports --watch > /tmp/watch 2>&1 &
   local watch=$!
-  local dialog=
-  if [ -x "$LAB_DEVICES" ]; then
-    "$LAB_DEVICES" "$SETTINGS" 60 > /tmp/dialog 2>&1 &
-    dialog=$!
-    wait_for "the Devices dialog" dialog_shows "$BY_ID" || return 1
-  fi
+  [ -n "$dialog" ] || start_dialog
+  WAIT_S=60 wait_for "the Devices dialog" dialog_shows "$BY_ID" || { cat /tmp/dialog; return 1; }
   wait_for "the present event" has '"event":"present","path":"'"$BY_ID" /tmp/watch || return 1
   echo "  unplug at $(ms) ms"
   unplug || return 1
   wait_for "the removed event" has '"event":"removed","path":"'"$BY_ID" /tmp/watch || return 1
   check "removed reads present:false" \
     sh -c "grep '\"event\":\"removed\"' /tmp/watch | grep -q '\"present\":false'" || { cat /tmp/watch; return 1; }
-  [ -n "$dialog" ] && { wait_for "the dialog to drop the adapter" dialog_shows_not "$BY_ID" || return 1; }
+  wait_for "the dialog to drop the adapter" dialog_shows_not "$BY_ID" || return 1
   plug || return 1
   wait_for "the added event" has '"event":"added","path":"'"$BY_ID" /tmp/watch || return 1
-  [ -n "$dialog" ] && { wait_for "the dialog to list it again" dialog_shows "$BY_ID" || return 1; }
+  wait_for "the dialog to list it again" dialog_shows "$BY_ID" || return 1
   kill -INT $watch; wait $watch
-  [ -n "$dialog" ] && { kill $dialog; wait $dialog; }
   grep -o '"event":"[a-z]*","path":"[^"]*"' /tmp/watch | sed 's/^/  watch: /'
-  [ -n "$dialog" ] && sed 's/^/  dialog: /' /tmp/dialog
+  grep '^table:' /tmp/dialog | sed 's/^/  dialog: /'
   return 0
 }
 
 # unplug_during NAME READY ARGS...: starts kelvt-cli ARGS on the adapter's
 # COM number, pulls the adapter once READY succeeds, and wants it to end
 # within a second with exit 3 and a message naming the device; then the
-# adapter goes back (as ttyUSB0 again).
+# adapter goes back.
 unplug_during() {
   local name=$1 ready=$2; shift 2
   settings '[Devices]' "COM5=$BY_ID" '[PartNumbers]' 'Part1=LAB123'
@@ -259,16 +267,55 @@ case_unplug_stamp() {
   unplug_during "stamp" journaled stamp --part LAB123
 }
 
+# After an unplug mid-command, the adapter comes back under a new name
+# (ttyUSB1: something still holds ttyUSB0); recover finds the set the command
+# left, through the COM number mapped to the by-id path and through the new
+# node, and the controller has its own set again.
+case_recover() {
+  settings '[Devices]' "COM5=$BY_ID"
+  ensure_plugged || return 1
+  run 0 --port COM5 psf get /tmp/own.PSF || return 1
+  local old
+  old=$(readlink -f "$BY_ID")
+  "$LAB_PORT" hold "$old" > /tmp/hold 2>&1 &
+  local holder=$!
+  wait_for "the old node held" has holding /tmp/hold || return 1
+  local through
+  for through in "--port COM5" "--device NEW"; do
+    journal_before=$(journal_count)
+    unplug_during "beams --watch" scanning beams --watch || { kill $holder; return 1; }
+    local new
+    new=$(readlink -f "$BY_ID")
+    check "the adapter back under a new name ($new, not $old)" test "$new" != "$old" || { kill $holder; return 1; }
+    through=${through/NEW/$new}
+    # shellcheck disable=SC2086
+    run 0 $through recover || { kill $holder; return 1; }
+    echo "  recover $through: $(head -n 1 /tmp/out)"
+    check "recover $through put a set back" has "The controller's own PSF is back on" /tmp/out || { kill $holder; return 1; }
+    run 0 --port COM5 psf diff controller /tmp/own.PSF || { kill $holder; return 1; }
+  done
+  kill $holder
+}
+
 # ---- the run -----------------------------------------------------------------
 
 setup() {
   local m
   for m in virtio_console xhci_pci ftdi_sio; do modprobe $m || return 1; done
   /lib/systemd/systemd-udevd --daemon || return 1
-  udevadm trigger --action=add && udevadm settle --timeout=20 || return 1
+  # Only what the cases use: the whole machine takes udev several seconds.
+  udevadm trigger --action=add --subsystem-match=tty --subsystem-match=usb \
+    --subsystem-match=usb-serial --subsystem-match=virtio-ports &&
+    udevadm settle --timeout=20 || return 1
   qmp_open || { echo "lab: no QMP on /dev/virtio-ports/lab.qmp"; return 1; }
-  wait_for "the adapter's by-id link" test -e "$BY_ID"
+  wait_for "the adapter's by-id link" test -e "$BY_ID" || return 1
+  case " ${cases//-/_} " in *" hotplug "*) start_dialog ;; esac
 }
+
+# Cases known to fail, with the reason; a failure there does not fail the lab.
+declare -A EXPECTED_TO_FAIL=(
+  [recover]="recover through the new node (ttyUSB1) needs the journal to know the device by its identity (serial number), which the journal branch brings"
+)
 
 main() {
   local all
@@ -294,6 +341,8 @@ main() {
     start=$(ms)
     if "case_${name//-/_}"; then
       echo "PASS $name ($(( $(ms) - start )) ms)"
+    elif [ -n "${EXPECTED_TO_FAIL[$name]:-}" ]; then
+      echo "XFAIL $name ($(( $(ms) - start )) ms): expected to fail: ${EXPECTED_TO_FAIL[$name]}"
     else
       echo "FAIL $name ($(( $(ms) - start )) ms)"
       failed=1

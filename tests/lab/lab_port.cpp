@@ -4,6 +4,7 @@
 //       8E2) and prints what the driver kept, read back through a second
 //       descriptor, with the line-error queries and the low-latency flag
 //   kelvt-lab-port rate IN OUT RATE     copies a .PSF file with another rate
+//   kelvt-lab-port hold DEVICE          keeps the device open until killed
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -11,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -62,11 +64,24 @@ int Rate(const char* in, const char* out, const char* rate) {
   return kelvt::WritePsfFile(record, out) == 1 ? 0 : 1;
 }
 
+int Hold(const char* device) {
+  const int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    std::perror(device);
+    return 1;
+  }
+  std::printf("holding %s\n", device);
+  std::fflush(stdout);
+  pause();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "settings") == 0) return Settings(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "hold") == 0) return Hold(argv[2]);
   if (argc == 5 && std::strcmp(argv[1], "rate") == 0) return Rate(argv[2], argv[3], argv[4]);
-  std::fprintf(stderr, "usage: kelvt-lab-port settings DEVICE | rate IN OUT RATE\n");
+  std::fprintf(stderr, "usage: kelvt-lab-port settings DEVICE | rate IN OUT RATE | hold DEVICE\n");
   return 2;
 }
