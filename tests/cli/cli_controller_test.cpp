@@ -538,7 +538,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "{time:s,settings_file:s,part_numbers:[{entry:s,part_number:s}]}\n"},
         ShapeCase{"journal", {"journal"}, kExitOk,
                   "{time:s,folder:s,entries:[{time:s,port:s,device:s,controller:s,part_number:s,"
-                  "date_code:s,operation:s,finished:b,file:s}]}\n"}),
+                  "date_code:s,operation:s,finished:b,file:s,id:s,state:s,exact:b,user:s,host:s,"
+                  "by_id:s,serial_number:s,new_part_number:s,new_date_code:s,set_file:s}]}\n"}),
     [](const ::testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
