@@ -102,7 +102,11 @@ int RunCli(int argc, const char* const* argv, CliContext& ctx) {
   }
 
   for (const Command& command : commands) {
-    if (command.app->parsed()) return command.run();
+    if (!command.app->parsed()) continue;
+    const int status = command.run();
+    // A pulled adapter is no controller that stopped answering: the port is gone.
+    const bool lost = status == kExitNoAnswer || status == kExitRefused;
+    return lost && ctx.DeviceUnplugged() ? kExitPortOpen : status;
   }
   return kExitUsage;  // not reached: a subcommand is required
 }

@@ -80,6 +80,7 @@ std::unique_ptr<ControllerLink> CliContext::OpenLink(int& status) {
     status = kExitUsage;
     return nullptr;
   }
+  device_watch_ = DeviceWatch(target_.device_path);
   std::unique_ptr<RS232> port = opener_(target_);
   const int port_status = port ? port->ErrorStatus() : kGeneralError;
   if (port_status != 0) {
@@ -114,7 +115,16 @@ void CliContext::Error(std::string_view message, std::string_view advice) {
   err.flush();
 }
 
+std::string CliContext::UnpluggedAdvice() const {
+  const std::string port =
+      target_.port_number >= 0 ? " (" + PortName(target_.port_number) + ")" : std::string();
+  return "The device " + target_.device_path + port +
+         " was unplugged.\nPlug it in again and repeat the command; 'kelvt-cli journal' lists "
+         "the controller's own set where one was kept.";
+}
+
 std::string CliContext::NoAnswerAdvice() const {
+  if (DeviceUnplugged()) return UnpluggedAdvice();
   return "No controller answered on " + target_.Describe() +
          " at 9600, 19200 or 38400 baud.\n"
          "Check the cable and the controller's power, and that --port or --device names "

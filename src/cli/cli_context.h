@@ -15,6 +15,7 @@
 #include "link/controller_link.h"
 #include "platform/profile.h"
 #include "serial/rs232.h"
+#include "serial/sysfs_serial_devices.h"
 
 namespace kelvt::cli {
 
@@ -67,13 +68,17 @@ class CliContext {
   // indented below it.
   void Error(std::string_view message, std::string_view advice = {});
   // What a controller that does not answer needs: where we looked and what
-  // to check.
+  // to check; or, when the device itself went away, that it was unplugged.
   std::string NoAnswerAdvice() const;
+  // The device opened by the last OpenLink has since been unplugged.
+  bool DeviceUnplugged() const { return device_watch_.Unplugged(); }
+  std::string UnpluggedAdvice() const;
 
  private:
   std::optional<Profile> settings_;
   PortOpener opener_;
   PortTarget target_;
+  DeviceWatch device_watch_;
   std::vector<std::string> rescue_directories_;
 };
 

@@ -15,6 +15,7 @@
 #include "cli/unfinished_note.h"
 #include "cli/json_writer.h"
 #include "serial/device_path.h"
+#include "serial/sysfs_serial_devices.h"
 
 namespace kelvt::cli {
 namespace {
@@ -46,7 +47,9 @@ int RunPorts(CliContext& ctx, const PortsOptions& options) {
     PortRow row{n, DevicePathForPort(n, &overrides), overrides.count(n) != 0, false, false,
                 false};
     struct stat info {};
-    row.exists = stat(row.device.c_str(), &info) == 0;
+    // A ttyS node with no UART behind it is no port the machine has.
+    row.exists = stat(row.device.c_str(), &info) == 0 &&
+                 SerialHardwarePresent(TtyKernelName(row.device));
     row.accessible = row.exists && access(row.device.c_str(), R_OK | W_OK) == 0;
     row.selected = target.port_number == n;
     rows.push_back(row);

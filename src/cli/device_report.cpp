@@ -109,8 +109,10 @@ int WatchDevices(CliContext& ctx) {
       if (now.count(path) != 0) continue;
       if (ctx.options.json) {
         JsonWriter json(ctx.out);
+        DeviceEntry gone = e;
+        gone.present = false;
         json.BeginObject().Field("event", "removed");
-        WriteDeviceJson(json, e);
+        WriteDeviceJson(json, gone);
         json.EndObject().EndLine();
       } else {
         ctx.out << "removed " << Printable(path) << '\n';

@@ -38,6 +38,10 @@ LoopEnd ReportScanFailure(CliContext& ctx, const ControllerLink& link, const cha
               "line?).\nCheck the cable and its screening, and the controller's rate.");
     return LoopEnd::kScanRejected;
   }
+  if (ctx.DeviceUnplugged()) {
+    ctx.Error(message, ctx.UnpluggedAdvice());
+    return LoopEnd::kScanFailed;
+  }
   const int index = link.BaudIndex() >= 0 && link.BaudIndex() < 3 ? link.BaudIndex() : 0;
   ctx.Error(message, "No reply to the scan request on " + ctx.Target().Describe() + " at " +
                          std::to_string(BaudRateTable[index]) +

@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "platform/tick.h"
+#include "serial/sysfs_serial_devices.h"
 #include "serial/termios_settings.h"
 #include "serial/uucp_lock.h"
 
@@ -52,6 +53,16 @@ bool ReadLineCounters(int fd, int (&counts)[LineErrorFlags::kCount]) {
   return true;
 }
 
+// An FTDI-type adapter holds a short reply for up to 16 ms unless asked
+// for low latency, which costs every scan. A driver without the setting
+// refuses it; that is no error.
+void AskForLowLatency(int fd) {
+  serial_struct info{};
+  if (ioctl(fd, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY) != 0) return;
+  info.flags |= ASYNC_LOW_LATENCY;
+  (void)ioctl(fd, TIOCSSERIAL, &info);
+}
+
 }  // namespace
 
 int PosixSerialPort::ErrorForErrno(int err) {
@@ -59,6 +70,9 @@ int PosixSerialPort::ErrorForErrno(int err) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
+    // A node with no hardware behind it (a ttyS the machine has no UART
+    // for) opens and then answers EIO: for the user that port is not there.
+    case EIO:
       return kPortNotFound;
     case EBUSY:
     case EWOULDBLOCK:
@@ -100,11 +114,16 @@ void PosixSerialPort::Open(long baud, int parity, int wordLength, int stopBits, 
   error_status = kSuccess;
   fd_ = ::open(device_path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) {
-    // A device node without hardware behind it (a serial port the machine
-    // does not have) answers EIO: for the user that port is not there.
-    const int err = errno;
-    error_status = Fail(err);
-    if (err == EIO) error_status = kPortNotFound;
+    error_status = Fail(errno);
+    return;
+  }
+  const std::string kernel_name = TtyKernelName(device_path_);
+  if (!SerialHardwarePresent(kernel_name)) {
+    error_status = kPortNotFound;
+    system_errno_ = ENODEV;
+    system_reason_ = "No UART behind " + kernel_name;
+    ::close(fd_);
+    fd_ = -1;
     return;
   }
 
@@ -137,6 +156,7 @@ void PosixSerialPort::Open(long baud, int parity, int wordLength, int stopBits, 
     fd_ = -1;
     return;
   }
+  if (UsbTty(kernel_name)) AskForLowLatency(fd_);
   settings = SettingsFromTermios(device_config_);
   saved_settings = settings;
   saved_device_config_ = device_config_;

@@ -49,13 +49,16 @@ class PosixSerialPort : public RS232 {
   const std::string& DevicePath() const { return device_path_; }
   const std::string& SystemReason() const { return system_reason_; }
   int SystemErrno() const { return system_errno_; }
+  // The driver keeps line-error counters (a UART does, a pseudo-terminal not).
+  bool HasLineCounters() const { return has_counters_; }
 
   static constexpr int kReadTimeoutMs = 95;
   static constexpr int kWriteTimeoutMs = 200;
 
   // The port's error code for a failure number of the system: a missing
-  // device gives -197 "Port not found", a device held by someone else -196
-  // "Port in use", exhausted memory -194, anything else -200 "General Error".
+  // device (or a node with no hardware behind it, EIO) gives -197 "Port not
+  // found", a device held by someone else -196 "Port in use", exhausted
+  // memory -194, anything else -200 "General Error".
   static int ErrorForErrno(int err);
 
  private:

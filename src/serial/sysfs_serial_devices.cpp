@@ -114,6 +114,50 @@ std::vector<SerialDevice> ListSysfsSerialDevices(const SysfsRoots& roots) {
   return devices;
 }
 
+std::string TtyKernelName(const std::string& device_path) {
+  if (device_path.empty()) return {};
+  // Link by link: the target of a pulled adapter's link no longer exists.
+  fs::path path(device_path);
+  for (int i = 0; i < kMaxClimb; ++i) {
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(path, ec);
+    if (ec) break;
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  return path.filename().string();
+}
+
+bool SerialHardwarePresent(const std::string& kernel_name, const SysfsRoots& roots) {
+  if (kernel_name.empty()) return true;
+  const fs::path type = fs::path(roots.sys) / "class" / "tty" / kernel_name / "type";
+  std::error_code ec;
+  return !fs::exists(type, ec) || ReadAttribute(type) != "0";
+}
+
+bool UsbTty(const std::string& kernel_name, const SysfsRoots& roots) {
+  if (kernel_name.empty()) return false;
+  std::error_code ec;
+  const fs::path tty = fs::canonical(fs::path(roots.sys) / "class" / "tty" / kernel_name, ec);
+  if (ec) return false;
+  for (const fs::path& part : tty) {
+    if (part.string().rfind("usb", 0) == 0) return true;  // the host controller's usbN
+  }
+  return false;
+}
+
+DeviceWatch::DeviceWatch(const std::string& device_path, const SysfsRoots& roots)
+    : kernel_name_(TtyKernelName(device_path)), roots_(roots) {
+  std::error_code ec;
+  listed_ = !kernel_name_.empty() &&
+            fs::exists(fs::path(roots_.sys) / "class" / "tty" / kernel_name_, ec);
+}
+
+bool DeviceWatch::Unplugged() const {
+  if (!listed_) return false;
+  std::error_code ec;
+  return !fs::exists(fs::path(roots_.sys) / "class" / "tty" / kernel_name_, ec) && !ec;
+}
+
 void SortSerialDevices(std::vector<SerialDevice>& devices) {
   // ttyS2 before ttyS10: the name's trailing number compares as a number.
   const auto split = [](const std::string& name) {

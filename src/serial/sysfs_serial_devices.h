@@ -33,4 +33,29 @@ void SortSerialDevices(std::vector<SerialDevice>& devices);
 // empty when none does.
 std::string FindByIdLink(const std::string& kernel_name, const SysfsRoots& roots = {});
 
+// The kernel's name of the tty a device path leads to (ttyUSB0 for a by-id
+// link, 3 for /dev/pts/3), following links even to a target that is gone.
+std::string TtyKernelName(const std::string& device_path);
+// False only for a serial-core port whose UART type is 0: the node exists,
+// opens, and has no hardware behind it.
+bool SerialHardwarePresent(const std::string& kernel_name, const SysfsRoots& roots = {});
+// The tty sits on a USB adapter.
+bool UsbTty(const std::string& kernel_name, const SysfsRoots& roots = {});
+
+// Whether the device a port was opened on went away since: a tty the kernel
+// listed at the open and no longer lists (a pulled USB adapter). A
+// pseudo-terminal is never listed, so a simulator that closes its end reads
+// as a controller that stopped answering, as a real one behind a cable would.
+class DeviceWatch {
+ public:
+  DeviceWatch() = default;
+  explicit DeviceWatch(const std::string& device_path, const SysfsRoots& roots = {});
+  bool Unplugged() const;
+
+ private:
+  std::string kernel_name_;
+  SysfsRoots roots_;
+  bool listed_ = false;
+};
+
 }  // namespace kelvt

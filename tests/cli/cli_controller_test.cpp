@@ -1,9 +1,13 @@
 // diag, ports, psf and the global options, in-process against a scripted controller.
 
+#include <unistd.h>
+
+#include <csignal>
 #include <fstream>
 
 #include "cli/device_report.h"
 #include "cli/exit_codes.h"
+#include "cli/interrupt.h"
 #include "json_lines.h"
 #include "cli_harness.h"
 #include "psf/psf_file.h"
@@ -332,6 +336,40 @@ TEST_F(CliControllerTest, PortsListsTheDevicesFoundWithTheirMappings) {
   EXPECT_NE(WithoutTime(out.str()).find("\"path\":\"/dev/kelvt-gone\",\"by_id\":null,\"port\":\"COM4\""),
             std::string::npos);
   SetDeviceSource(nullptr);
+}
+
+TEST_F(CliControllerTest, WatchReportsAPulledAdapterAsNotPresent) {
+  // Plugged in, pulled out, then Ctrl-C; the monitor always has news, so
+  // the loop never waits.
+  struct PlugAndPull : SerialDeviceSource {
+    int fds[2] = {-1, -1};
+    int lists = 0;
+    PlugAndPull() {
+      EXPECT_EQ(pipe(fds), 0);
+      EXPECT_EQ(write(fds[1], "x", 1), 1);
+    }
+    ~PlugAndPull() override {
+      close(fds[0]);
+      close(fds[1]);
+    }
+    std::vector<SerialDevice> List() override {
+      if (++lists == 3) RequestInterrupt(SIGINT);
+      if (lists > 1) return {};
+      return {SerialDevice{"/dev/ttyUSB0", "", "ttyUSB0", "ftdi_sio", "0403", "6001", "QEMU",
+                           "QEMU USB SERIAL", "LAB1"}};
+    }
+    int MonitorDescriptor() override { return fds[0]; }
+    bool TakeChanges() override { return true; }
+  } source;
+  SetDeviceSource(&source);
+  EXPECT_EQ(Run({"--json", "ports", "--watch"}), kExitOk) << err.str();
+  ClearInterrupt();
+  SetDeviceSource(nullptr);
+  const std::string lines = WithoutTime(out.str());
+  EXPECT_NE(lines.find("\"event\":\"present\",\"path\":\"/dev/ttyUSB0\""), std::string::npos) << lines;
+  const size_t removed = lines.find("\"event\":\"removed\"");
+  ASSERT_NE(removed, std::string::npos) << lines;
+  EXPECT_NE(lines.find("\"present\":false", removed), std::string::npos) << lines;
 }
 
 TEST_F(CliControllerTest, SettingsPickThePortAndItsDevice) {

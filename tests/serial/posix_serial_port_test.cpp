@@ -602,7 +602,7 @@ TEST_P(ErrnoTest, SystemFailuresMapToPortCodes) {
 INSTANTIATE_TEST_SUITE_P(
     Errnos, ErrnoTest,
     ::testing::Values(ErrnoCase{ENOENT, kPortNotFound}, ErrnoCase{ENODEV, kPortNotFound},
-                      ErrnoCase{ENXIO, kPortNotFound}, ErrnoCase{EBUSY, kPortInUse},
+                      ErrnoCase{ENXIO, kPortNotFound}, ErrnoCase{EIO, kPortNotFound}, ErrnoCase{EBUSY, kPortInUse},
                       ErrnoCase{EWOULDBLOCK, kPortInUse}, ErrnoCase{ENOMEM, kMemoryAllocationError},
                       ErrnoCase{EACCES, kGeneralError}, ErrnoCase{EPERM, kGeneralError},
                       ErrnoCase{ENOTTY, kGeneralError}, ErrnoCase{EISDIR, kGeneralError},

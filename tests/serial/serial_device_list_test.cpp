@@ -131,6 +131,30 @@ TEST(SysfsSerialDevices, NoTreeListsNothing) {
   EXPECT_EQ(FindByIdLink("ttyUSB0", {"/nonexistent/sys", "/nonexistent/dev"}), "");
 }
 
+TEST(SysfsSerialDevices, TellsHardwareUsbAndAPulledAdapter) {
+  const FakeTree tree;
+  struct {
+    const char* name;
+    bool hardware;
+    bool usb;
+  } const rows[] = {{"ttyS0", true, false},   {"ttyS1", false, false}, {"ttyUSB0", true, true},
+                    {"ttyACM0", true, true},  {"3", true, false},      {"", true, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(SerialHardwarePresent(row.name, tree.roots()), row.hardware);
+    EXPECT_EQ(UsbTty(row.name, tree.roots()), row.usb);
+  }
+  const std::string by_id = tree.roots().dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A600XYZ-if00-port0";
+  EXPECT_EQ(TtyKernelName(by_id), "ttyUSB0");
+  const DeviceWatch adapter(by_id, tree.roots());
+  const DeviceWatch pseudo_terminal("/dev/pts/3", tree.roots());
+  EXPECT_FALSE(adapter.Unplugged());
+  fs::remove(tree.roots().sys + "/class/tty/ttyUSB0");  // the kernel drops a pulled adapter's tty
+  EXPECT_TRUE(adapter.Unplugged());
+  EXPECT_FALSE(DeviceWatch(by_id, tree.roots()).Unplugged());  // already gone at the open
+  EXPECT_FALSE(pseudo_terminal.Unplugged());
+}
+
 TEST(SysfsSerialDevices, SortsByTrailingNumber) {
   std::vector<SerialDevice> devices(4);
   const char* names[] = {"ttyS10", "ttyUSB0", "ttyS2", "ttyS"};
