@@ -74,6 +74,8 @@ class CliContext {
   std::optional<Profile> settings_;
   PortOpener opener_;
   PortTarget target_;
+  double round_trip_ms_ = -1;     // of the last network port opened
+  std::string slow_link_advice_;  // set when that round trip is too long
   std::vector<std::string> rescue_directories_;
 };
 
