@@ -182,3 +182,56 @@ TEST_F(NetworkSimTest, ServerKilledMidScanLeavesTheSetInTheJournalAndRecoverPuts
 
 }  // namespace
 }  // namespace kelvt::cli
+
+namespace kelvt::cli {
+namespace {
+
+TEST_F(NetworkSimTest, BackupSavesEveryControllerFoundOnceAndNeverOverAFile) {
+  const auto a = Sim({"--baud", "19200", "--id", "A", "--part-number", "NET001"});
+  const auto b = Sim({"--baud", "38400", "--id", "B", "--part-number", "NET/02"});
+  const auto c = Sim({"--id", "C", "--part-number", "TTY003", "--date-code", "2611"});
+  const auto silent = Sim({"--silent"});
+  ASSERT_TRUE(a->ok() && b->ok() && c->ok() && silent->ok());
+  Ser2netProcess server({{a->path()}, {b->path()}});
+  ASSERT_TRUE(server.ok()) << server.error();
+  std::ofstream(Path("kelvt.INI")) << "[Devices]\nCOM5=" << server.Url(0) << "\nCOM6="
+                                   << server.Url(1) << "\nCOM7=" << c->path() << "\nCOM8="
+                                   << silent->path() << "\n";
+  const std::string folder = Path("fleet");
+  ASSERT_EQ(c->path().rfind("/dev/pts/", 0), 0u) << c->path();
+  const std::string taken = folder + "/C-TTY003-2611-pts-" + c->path().substr(9) + ".PSF";
+  std::filesystem::create_directories(folder);
+  std::ofstream(taken) << "the user's own file\n";
+
+  const NetResult r = Cli({"--json", "backup", folder});
+  EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
+  const std::string out = WithoutTime(r.out);
+  const auto line_of = [&](const std::string& device) {
+    const size_t at = out.find("{\"device\":\"" + device + "\"");
+    return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
+  };
+  const std::string port_a = std::to_string(server.Port(0));
+  EXPECT_EQ(line_of(server.Url(0)),
+            "{\"device\":\"" + server.Url(0) + "\",\"port\":\"COM5\",\"controller\":{\"letter\":\"A\","
+            "\"part_number\":\"NET001\",\"date_code\":\"2601\"},\"file\":\"" + folder +
+                "/A-NET001-2601-rfc2217-127.0.0.1-" + port_a + ".PSF\",\"error\":null}");
+  EXPECT_NE(line_of(server.Url(1)).find("/B-NET-02-2601-rfc2217-127.0.0.1-"), std::string::npos) << out;
+  // The name in use is kept; the backup takes the next.
+  EXPECT_NE(line_of(c->path()).find(taken.substr(0, taken.size() - 4) + "-2.PSF"), std::string::npos)
+      << out;
+  EXPECT_NE(line_of(silent->path()).find("\"controller\":null,\"file\":null,\"error\":null"),
+            std::string::npos)
+      << out;
+  std::ifstream kept(taken);
+  std::string first;
+  std::getline(kept, first);
+  EXPECT_EQ(first, "the user's own file");
+  // Each file is a set the tool reads back as the controller's own.
+  const NetResult same = Cli({"--device", server.Url(0), "psf", "diff",
+                              folder + "/A-NET001-2601-rfc2217-127.0.0.1-" + port_a + ".PSF",
+                              "controller"});
+  EXPECT_EQ(same.status, kExitOk) << same.out << same.err;
+}
+
+}  // namespace
+}  // namespace kelvt::cli
