@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "link/controller_link.h"
+#include "link/diagnostic_record.h"
 #include "ops/confirmed_read.h"
 #include "psf/psf_file.h"
 #include "psf/psf_image.h"
@@ -81,8 +82,16 @@ BackupResult BackupController(const std::string& device, const std::string& fold
   char bytes[kPsfSize + 1] = {};
   record.Encode(bytes);
   r.letter = bytes[kLetterByte];
-  r.part_number.assign(bytes + kPartNumberByte, kPartNumberSize);
-  r.date_code.assign(bytes + kDateCodeByte, kDateCodeSize);
+  // The controller keeps its part number and date code beside the set
+  // (the set's own fields may be placeholders): the diagnostics name them.
+  DiagnosticRecord diag;
+  if (link.InputDiagnostics(diag)) {
+    r.part_number = diag.part_number;
+    r.date_code = diag.date_code;
+  } else {
+    r.part_number.assign(bytes + kPartNumberByte, kPartNumberSize);
+    r.date_code.assign(bytes + kDateCodeByte, kDateCodeSize);
+  }
   const std::string name = BackupFileName(r.letter, r.part_number, r.date_code, device);
   const std::string stem = folder + "/" + name.substr(0, name.size() - 4);
   for (int n = 1; n <= kMaxNameTries; ++n) {
