@@ -30,6 +30,11 @@ std::string PortOpenAdvice(const RS232& port, const PortTarget& target) {
     advice +=
         "\nSerial devices need membership of the 'dialout' group: run "
         "'sudo adduser $USER dialout', then log out and in again.";
+  } else if (target.device_path.find("://") != std::string::npos) {
+    advice +=
+        "\nA network device: rfc2217://HOST:PORT or tcp://HOST:PORT. Check that the server "
+        "runs and listens on that port (ser2net: accepter telnet(rfc2217),tcp,PORT) and that "
+        "nothing between blocks it.";
   } else if (port.ErrorStatus() == kPortInUse) {
     advice += "\nAnother program holds the port; close it (or the desktop tool) and try again.";
   } else {

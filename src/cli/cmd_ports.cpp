@@ -14,7 +14,9 @@
 #include "cli/exit_codes.h"
 #include "cli/unfinished_note.h"
 #include "cli/json_writer.h"
+#include "serial/device_mapping.h"
 #include "serial/device_path.h"
+#include "serial/network_serial_port.h"
 
 namespace kelvt::cli {
 namespace {
@@ -46,8 +48,13 @@ int RunPorts(CliContext& ctx, const PortsOptions& options) {
     PortRow row{n, DevicePathForPort(n, &overrides), overrides.count(n) != 0, false, false,
                 false};
     struct stat info {};
-    row.exists = stat(row.device.c_str(), &info) == 0;
-    row.accessible = row.exists && access(row.device.c_str(), R_OK | W_OK) == 0;
+    if (IsNetworkPath(row.device)) {
+      // A network device is there when its server takes a connection.
+      row.exists = row.accessible = DevicePresent(row.device);
+    } else {
+      row.exists = stat(row.device.c_str(), &info) == 0;
+      row.accessible = row.exists && access(row.device.c_str(), R_OK | W_OK) == 0;
+    }
     row.selected = target.port_number == n;
     rows.push_back(row);
   }

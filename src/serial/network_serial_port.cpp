@@ -69,6 +69,14 @@ bool AllDigits(const std::string& s) {
 
 bool IsNetworkPath(const std::string& path) { return path.find("://") != std::string::npos; }
 
+std::string NetworkDevicePath(NetworkKind kind, const std::string& host, int port) {
+  const bool v6 = !host.empty() && host.find(':') != std::string::npos && host.front() != '[';
+  const std::string path = std::string(kind == NetworkKind::kRaw ? "tcp://" : "rfc2217://") +
+                           (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+  NetworkAddress check;
+  return ParseNetworkAddress(path, check) ? path : std::string();
+}
+
 bool NetworkDeviceAccepts(const std::string& path, int timeout_ms) {
   NetworkAddress a;
   if (!ParseNetworkAddress(path, a)) return false;

@@ -28,6 +28,9 @@ bool IsNetworkPath(const std::string& path);
 // `rfc2217://HOST:PORT` or `tcp://HOST:PORT`, HOST a name, IPv4 or [IPv6],
 // PORT 1..65535. False for anything else.
 bool ParseNetworkAddress(const std::string& path, NetworkAddress& address);
+// The path of a network device from its pieces (an IPv6 address gets its
+// brackets); empty when they make no valid path.
+std::string NetworkDevicePath(NetworkKind kind, const std::string& host, int port);
 // Whether the server of a network device accepts a connection within
 // `timeout_ms` (the connection is closed again at once).
 bool NetworkDeviceAccepts(const std::string& path, int timeout_ms);

@@ -104,6 +104,12 @@ TEST_F(NetworkSimTest, BaudSearchAtEachRateAndRawTcpAtTheServersRate) {
   const NetResult silent = Cli({"--device", wrong_rate.Url(0), "diag"});
   EXPECT_EQ(silent.status, kExitNoAnswer);
   EXPECT_NE(silent.err.find("server's own fixed line settings"), std::string::npos) << silent.err;
+
+  // No server there: the port does not open, and the advice is a network's.
+  const NetResult refused = Cli({"--device", "rfc2217://127.0.0.1:1", "diag"});
+  EXPECT_EQ(refused.status, kExitPortOpen);
+  EXPECT_NE(refused.err.find("Port not found"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("listens on that port"), std::string::npos) << refused.err;
 }
 
 TEST_F(NetworkSimTest, EveryCommandThroughRfc2217) {

@@ -136,6 +136,11 @@ TEST(NetworkAddress, ParsesEachFormAndRefusesTheRest) {
     EXPECT_EQ(a.host, row.host) << row.path;
     EXPECT_EQ(a.service, row.service) << row.path;
   }
+  // And built from its pieces, as the Devices window does.
+  EXPECT_EQ(NetworkDevicePath(NetworkKind::kRaw, "fd00::17", 4002), "tcp://[fd00::17]:4002");
+  EXPECT_EQ(NetworkDevicePath(NetworkKind::kRfc2217, "10.1.2.3", 4001), "rfc2217://10.1.2.3:4001");
+  EXPECT_EQ(NetworkDevicePath(NetworkKind::kRfc2217, "", 4001), "");
+  EXPECT_EQ(NetworkDevicePath(NetworkKind::kRfc2217, "host", 0), "");
   // Any scheme is a network device: an unknown one fails to open, it is
   // never taken for a terminal's file name.
   auto port = OpenControllerPort("telnet://host:23", 0, 9600);
