@@ -29,7 +29,8 @@ expect() {
 
 expect "kelvt-cli --port C" "$(echo COM{1..24})"
 expect "kelvt-cli --port COM2" "COM2 COM20 COM21 COM22 COM23 COM24"
-expect "kelvt-cli " "ports diag psf beams measure nullspan stamp recover journal"
+expect "kelvt-cli " "ports diag psf beams measure nullspan stamp recover journal backup"
+expect "kelvt-cli --device rf" "rfc2217://"
 expect "kelvt-cli -p COM3 psf " "get send show diff"
 expect "kelvt-cli beams --filter " "broken made both"
 expect "kelvt-cli ports --p" "--probe --port"

@@ -84,6 +84,7 @@ int RunCli(int argc, const char* const* argv, CliContext& ctx) {
   AddNullSpanCommands(app, ctx, commands);
   AddStampCommand(app, ctx, commands);
   AddJournalCommands(app, ctx, commands);
+  AddBackupCommand(app, ctx, commands);
   app.require_subcommand(1);
   app.footer(ExitCodeFooter());
   AddFooterToCommands(app, GlobalOptionsFooter({port, device, json, verbose}));

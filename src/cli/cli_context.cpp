@@ -1,11 +1,12 @@
 #include "cli/cli_context.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #include "cli/exit_codes.h"
 #include "cli/frame_log_port.h"
 #include "cli/psf_restore.h"
-#include "serial/posix_serial_port.h"
+#include "serial/port_factory.h"
 
 namespace kelvt::cli {
 
@@ -16,22 +17,24 @@ constexpr int kDefaultPort = 1;  // COM2, as the desktop tool
 std::unique_ptr<RS232> OpenPosixPort(const PortTarget& target) {
   // Even parity, 8 data bits, two stop bits (code 1), DTR and RTS low, no
   // flow control: the line every operation starts on.
-  return std::make_unique<PosixSerialPort>(target.device_path,
-                                           target.port_number < 0 ? 0 : target.port_number,
-                                           BaudRateTable[0], 'E', 8, 1, 0, 0, 0, 0, 0);
+  return OpenControllerPort(target.device_path, target.port_number < 0 ? 0 : target.port_number,
+                            BaudRateTable[0]);
 }
 
 std::string PortOpenAdvice(const RS232& port, const PortTarget& target) {
   std::string advice = "Device: " + target.device_path;
-  const auto* posix = dynamic_cast<const PosixSerialPort*>(&port);
-  const int err = posix != nullptr ? posix->SystemErrno() : 0;
-  if (posix != nullptr && !posix->SystemReason().empty()) {
-    advice += "\nReason: " + posix->SystemReason();
-  }
+  const int err = PortSystemErrno(port);
+  const std::string reason = PortSystemReason(port);
+  if (!reason.empty()) advice += "\nReason: " + reason;
   if (err == EACCES || err == EPERM) {
     advice +=
         "\nSerial devices need membership of the 'dialout' group: run "
         "'sudo adduser $USER dialout', then log out and in again.";
+  } else if (target.device_path.find("://") != std::string::npos) {
+    advice +=
+        "\nA network device: rfc2217://HOST:PORT or tcp://HOST:PORT. Check that the server "
+        "runs and listens on that port (ser2net: accepter telnet(rfc2217),tcp,PORT) and that "
+        "nothing between blocks it.";
   } else if (port.ErrorStatus() == kPortInUse) {
     advice += "\nAnother program holds the port; close it (or the desktop tool) and try again.";
   } else {
@@ -94,9 +97,17 @@ std::unique_ptr<ControllerLink> CliContext::OpenLink(int& status) {
     status = kExitPortOpen;
     return nullptr;
   }
+  round_trip_ms_ = PortRoundTripMs(*port);
+  slow_link_advice_ = RoundTripAdvice(*port);
   if (options.verbose) {
     err << "kelvt-cli: opened " << target_.Describe() << " at " << BaudRateTable[0]
-        << " baud, 8E2\n";
+        << " baud, 8E2";
+    if (round_trip_ms_ >= 0) {
+      char rtt[48];
+      std::snprintf(rtt, sizeof rtt, " (network round trip %.2f ms)", round_trip_ms_);
+      err << rtt;
+    }
+    err << '\n';
     port = std::make_unique<FrameLogPort>(std::move(port), err);
   }
   status = kExitOk;
@@ -125,6 +136,14 @@ std::string CliContext::UnpluggedAdvice() const {
 
 std::string CliContext::NoAnswerAdvice() const {
   if (DeviceUnplugged()) return UnpluggedAdvice();
+  // A link too slow for the reply windows is not a silent controller.
+  if (!slow_link_advice_.empty()) return slow_link_advice_;
+  if (target_.device_path.rfind("tcp://", 0) == 0) {
+    return "No controller answered on " + target_.Describe() +
+           ".\nA tcp:// device runs at the server's own fixed line settings: the controller "
+           "is found only when the server is set to its rate (9600, 19200 or 38400 baud, "
+           "even parity, 8 data bits, two stop bits); rfc2217:// lets the tool set the line.";
+  }
   return "No controller answered on " + target_.Describe() +
          " at 9600, 19200 or 38400 baud.\n"
          "Check the cable and the controller's power, and that --port or --device names "

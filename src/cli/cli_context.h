@@ -79,6 +79,8 @@ class CliContext {
   PortOpener opener_;
   PortTarget target_;
   DeviceWatch device_watch_;
+  double round_trip_ms_ = -1;     // of the last network port opened
+  std::string slow_link_advice_;  // set when that round trip is too long
   std::vector<std::string> rescue_directories_;
 };
 

@@ -14,7 +14,9 @@
 #include "cli/exit_codes.h"
 #include "cli/unfinished_note.h"
 #include "cli/json_writer.h"
+#include "serial/device_mapping.h"
 #include "serial/device_path.h"
+#include "serial/network_serial_port.h"
 #include "serial/sysfs_serial_devices.h"
 
 namespace kelvt::cli {
@@ -47,10 +49,15 @@ int RunPorts(CliContext& ctx, const PortsOptions& options) {
     PortRow row{n, DevicePathForPort(n, &overrides), overrides.count(n) != 0, false, false,
                 false};
     struct stat info {};
-    // A ttyS node with no UART behind it is no port the machine has.
-    row.exists = stat(row.device.c_str(), &info) == 0 &&
-                 SerialHardwarePresent(TtyKernelName(row.device));
-    row.accessible = row.exists && access(row.device.c_str(), R_OK | W_OK) == 0;
+    if (IsNetworkPath(row.device)) {
+      // A network device is there when its server takes a connection.
+      row.exists = row.accessible = DevicePresent(row.device);
+    } else {
+      // A ttyS node with no UART behind it is no port the machine has.
+      row.exists = stat(row.device.c_str(), &info) == 0 &&
+                   SerialHardwarePresent(TtyKernelName(row.device));
+      row.accessible = row.exists && access(row.device.c_str(), R_OK | W_OK) == 0;
+    }
     row.selected = target.port_number == n;
     rows.push_back(row);
   }

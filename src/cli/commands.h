@@ -28,5 +28,6 @@ void AddMeasureCommand(CLI::App& app, CliContext& ctx, Commands& commands);
 void AddNullSpanCommands(CLI::App& app, CliContext& ctx, Commands& commands);
 void AddStampCommand(CLI::App& app, CliContext& ctx, Commands& commands);
 void AddJournalCommands(CLI::App& app, CliContext& ctx, Commands& commands);
+void AddBackupCommand(CLI::App& app, CliContext& ctx, Commands& commands);
 
 }  // namespace kelvt::cli

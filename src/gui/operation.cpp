@@ -12,7 +12,7 @@
 #include "psf/psf_file.h"
 #include "psf/psf_record.h"
 #include "serial/device_mapping.h"
-#include "serial/posix_serial_port.h"
+#include "serial/port_factory.h"
 
 namespace kelvt {
 namespace {
@@ -29,22 +29,20 @@ DeviceOverrides& Overrides() {
 
 // Even parity, 8 data bits, two stop bits, DTR and RTS low, no flow control.
 std::unique_ptr<RS232> OpenPosixPort(int port_number, long baud) {
-  return std::make_unique<PosixSerialPort>(DevicePathForPort(port_number, &Overrides()),
-                                           port_number, baud, 'E', 8, 1, 0, 0, 0, 0, 0);
+  return OpenControllerPort(DevicePathForPort(port_number, &Overrides()), port_number, baud);
 }
 
 // What the user needs beyond the error name: which port and device were
 // tried, and why the system refused it.
 std::string OpenFailureDetail(const RS232& port, int port_number) {
-  const auto* posix = dynamic_cast<const PosixSerialPort*>(&port);
-  if (posix == nullptr) return {};
+  const std::string device = DevicePathForPort(port_number, &Overrides());
   const bool mapped = Overrides().count(port_number) != 0;
-  std::string detail = "Port: COM" + std::to_string(port_number + 1) + "\nDevice: " + posix->DevicePath();
+  std::string detail = "Port: COM" + std::to_string(port_number + 1) + "\nDevice: " + device;
   if (mapped) detail += " (mapped in the settings file, section [Devices])";
-  const int err = posix->SystemErrno();
-  std::string reason = posix->SystemReason();
+  const int err = PortSystemErrno(port);
+  std::string reason = PortSystemReason(port);
   // A mapped device that is not there is an adapter that was pulled out.
-  if (mapped && (err == ENOENT || err == ENODEV || err == ENXIO) && !DevicePresent(posix->DevicePath())) {
+  if (mapped && (err == ENOENT || err == ENODEV || err == ENXIO) && !DevicePresent(device)) {
     reason = "not plugged in (" + reason + ")";
   }
   if (!reason.empty()) detail += "\nReason: " + reason;

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "link/controller_link.h"
-#include "serial/posix_serial_port.h"
+#include "serial/port_factory.h"
 
 namespace kelvt {
 namespace {
@@ -20,7 +20,7 @@ std::string Identity(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<RS232> OpenProbePort(const std::string& path) {
-  return std::make_unique<PosixSerialPort>(path, 0, BaudRateTable[0], 'E', 8, 1, 0, 0, 0, 0, 0);
+  return OpenControllerPort(path, 0, BaudRateTable[0]);
 }
 
 ProbeResult ProbeController(const std::string& path, const ProbeOpener& open) {
@@ -31,8 +31,8 @@ ProbeResult ProbeController(const std::string& path, const ProbeOpener& open) {
   if (result.open_status != 0) {
     const char* name = port ? port->ErrorName(result.open_status) : RS232ErrorName(result.open_status);
     result.reason = name != nullptr ? name : "???";
-    const auto* posix = dynamic_cast<const PosixSerialPort*>(port.get());
-    if (posix != nullptr && !posix->SystemReason().empty()) result.reason += ": " + posix->SystemReason();
+    const std::string why = port ? PortSystemReason(*port) : std::string();
+    if (!why.empty()) result.reason += ": " + why;
     return result;
   }
   ControllerLink link(port.release());

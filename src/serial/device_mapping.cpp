@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "serial/network_serial_port.h"
+
 namespace kelvt {
 namespace {
 
@@ -27,6 +29,7 @@ bool Matches(const SerialDevice& d, const std::string& mapped) {
 }  // namespace
 
 bool DevicePresent(const std::string& path) {
+  if (IsNetworkPath(path)) return NetworkDeviceAccepts(path, 1000);
   struct stat info {};
   return !path.empty() && stat(path.c_str(), &info) == 0;
 }

@@ -26,7 +26,8 @@ struct DeviceEntry {
 std::vector<DeviceEntry> MergeDevices(const std::vector<SerialDevice>& found,
                                       const DeviceOverrides& overrides);
 
-// Whether `path` exists (a dangling by-id link does not).
+// Whether `path` exists (a dangling by-id link does not); a network
+// device is there when its server accepts a connection.
 bool DevicePresent(const std::string& path);
 
 // Maps port `port_number` (0-based) to `path` in [Devices]; only that line changes.

@@ -8,13 +8,16 @@
 #include <QSocketNotifier>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "gui/prompter.h"
 #include "platform/idle.h"
 #include "platform/profile.h"
+#include "serial/network_serial_port.h"
 #include "tools/grid_copy.h"
+#include "tools/network_device_dlg.h"
 
 namespace kelvt {
 namespace {
@@ -58,6 +61,7 @@ CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, 
   port_box_->setCurrentIndex(port_number >= 0 && port_number < 24 ? port_number : 0);
   map_button_ = new QPushButton(QStringLiteral("&Map to Port"), this);
   find_button_ = new QPushButton(QStringLiteral("&Find Controller"), this);
+  add_network_button_ = new QPushButton(QStringLiteral("Add &Network Device..."), this);
   refresh_button_ = new QPushButton(QStringLiteral("&Refresh"), this);
   close_button_ = new QPushButton(QStringLiteral("&Close"), this);
   status_ = new QLabel(this);
@@ -67,6 +71,7 @@ CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, 
   buttons->addWidget(port_box_);
   buttons->addWidget(map_button_);
   buttons->addStretch(1);
+  buttons->addWidget(add_network_button_);
   buttons->addWidget(find_button_);
   buttons->addWidget(refresh_button_);
   buttons->addWidget(close_button_);
@@ -79,6 +84,7 @@ CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, 
   connect(map_button_, &QPushButton::clicked, this, &CDevicesDlg::OnMap);
   connect(find_button_, &QPushButton::clicked, this, &CDevicesDlg::OnFind);
   connect(refresh_button_, &QPushButton::clicked, this, &CDevicesDlg::Refresh);
+  connect(add_network_button_, &QPushButton::clicked, this, &CDevicesDlg::OnAddNetwork);
   connect(close_button_, &QPushButton::clicked, this, &QDialog::reject);
 
   if (source_.MonitorDescriptor() >= 0) {
@@ -86,6 +92,22 @@ CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, 
     connect(notifier_, &QSocketNotifier::activated, this, &CDevicesDlg::OnHotPlug);
   }
   Refresh();
+}
+
+void CDevicesDlg::OnAddNetwork() {
+  CNetworkDeviceDlg dlg(this);
+  if (dlg.exec() != QDialog::Accepted || dlg.Path().empty()) return;
+  AddNetworkDevice(dlg.Path());
+}
+
+void CDevicesDlg::AddNetworkDevice(const std::string& path) {
+  if (std::find(network_added_.begin(), network_added_.end(), path) == network_added_.end()) {
+    network_added_.push_back(path);
+  }
+  Refresh();
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].path == path) table_->selectRow(static_cast<int>(i));
+  }
 }
 
 void CDevicesDlg::OnHotPlug() {
@@ -101,6 +123,16 @@ void CDevicesDlg::Refresh() {
   Profile profile(settings_path_);
   profile.Load();
   entries_ = MergeDevices(source_.List(), DeviceOverridesFrom(profile));
+  for (const std::string& path : network_added_) {
+    bool listed = false;
+    for (const DeviceEntry& e : entries_) listed = listed || e.path == path;
+    if (listed) continue;  // mapped meanwhile
+    DeviceEntry e;
+    e.path = path;
+    e.device.path = path;
+    e.present = DevicePresent(path);
+    entries_.push_back(std::move(e));
+  }
   Fill();
 }
 
@@ -124,7 +156,9 @@ void CDevicesDlg::Fill() {
         Description(e.device),
         e.device.serial_number,
         e.port_number >= 0 ? PortText(e.port_number) : std::string(),
-        e.present ? "present" : "absent (not plugged in)",
+        e.present ? "present"
+        : IsNetworkPath(e.path) ? "absent (no connection)"
+                                : "absent (not plugged in)",
         ControllerText(e.path)};
     for (int c = 0; c < kColumns; ++c) {
       table_->setItem(static_cast<int>(i), c, new QTableWidgetItem(Q(cells[c])));
@@ -179,7 +213,9 @@ void CDevicesDlg::OnFind() {
   results_.clear();
   Fill();
   find_button_->setText(QStringLiteral("&Stop"));
-  for (QPushButton* b : {map_button_, refresh_button_, close_button_}) b->setEnabled(false);
+  for (QPushButton* b : {map_button_, refresh_button_, close_button_, add_network_button_}) {
+    b->setEnabled(false);
+  }
   {
     LoopScope loop(*this);
     results_ = ProbeControllers(paths, opener_, [&](size_t i) {
@@ -192,7 +228,9 @@ void CDevicesDlg::OnFind() {
   }
   searching_ = false;
   find_button_->setText(QStringLiteral("&Find Controller"));
-  for (QPushButton* b : {map_button_, refresh_button_, close_button_}) b->setEnabled(true);
+  for (QPushButton* b : {map_button_, refresh_button_, close_button_, add_network_button_}) {
+    b->setEnabled(true);
+  }
   if (refresh_pending_) Refresh(); else Fill();
   refresh_pending_ = false;
 

@@ -41,6 +41,7 @@ class CDevicesDlg : public LoopDialog {
   QComboBox* PortBox() const { return port_box_; }
   QPushButton* MapButton() const { return map_button_; }
   QPushButton* FindButton() const { return find_button_; }
+  QPushButton* AddNetworkButton() const { return add_network_button_; }
   QLabel* StatusLine() const { return status_; }
   const std::vector<DeviceEntry>& Entries() const { return entries_; }
 
@@ -49,6 +50,13 @@ class CDevicesDlg : public LoopDialog {
   void OnMap();
   void OnFind();
   void OnHotPlug();
+  // "Add Network Device...": asks for host, port and kind.
+  void OnAddNetwork();
+
+ public:
+  // Lists a network device (present when its server accepts a connection)
+  // until the window closes; mapping it keeps it in the settings file.
+  void AddNetworkDevice(const std::string& path);
 
  private:
   void Fill();
@@ -65,11 +73,13 @@ class CDevicesDlg : public LoopDialog {
   ProbeOpener opener_ = OpenProbePort;
   std::vector<DeviceEntry> entries_;
   std::vector<ProbeResult> results_;
+  std::vector<std::string> network_added_;
 
   QTableWidget* table_;
   QComboBox* port_box_;
   QPushButton* map_button_;
   QPushButton* find_button_;
+  QPushButton* add_network_button_;
   QPushButton* refresh_button_;
   QPushButton* close_button_;
   QLabel* status_;

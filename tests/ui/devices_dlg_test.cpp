@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -14,7 +16,12 @@
 #include "app/main_frame.h"
 #include "gui/operation.h"
 #include "platform/tick.h"
+#include "link/controller_link.h"
+#include "serial/port_factory.h"
 #include "support/scripted_controller.h"
+#include "support/ser2net_process.h"
+#include "support/sim_process.h"
+#include "tools/network_device_dlg.h"
 #include "ui/support/scripted_prompter.h"
 #include "ui/support/ui_test_util.h"
 
@@ -152,6 +159,57 @@ TEST_F(DevicesDlgTest, StopEndsTheSearchBeforeTheNextDevice) {
   EXPECT_EQ(opened.size(), 1u);
   EXPECT_EQ(dlg.StatusLine()->text(), "Search stopped.");
   EXPECT_TRUE(prompter_.messages.empty());
+}
+
+TEST_F(DevicesDlgTest, AddsANetworkDeviceFindsItsControllerThroughSer2netAndMapsIt) {
+  std::string why;
+  if (!test::Ser2netProcess::Installed(&why)) GTEST_SKIP() << "SKIP (no real server): " << why;
+  test::SimProcess sim(KELVT_SIM_PATH, {"--baud", "19200", "--id", "N"});
+  ASSERT_TRUE(sim.ok()) << sim.error();
+  test::Ser2netProcess server({{sim.path()}});
+  ASSERT_TRUE(server.ok()) << server.error();
+  devices_.devices.clear();  // only the network device is searched
+
+  CDevicesDlg dlg(devices_, config_.SettingsPath(), 1);
+  test::OnModal<CNetworkDeviceDlg> add([&](CNetworkDeviceDlg* d) {
+    EXPECT_FALSE(d->OkButton()->isEnabled());  // no host yet
+    d->HostEdit()->setText(QStringLiteral("::1"));
+    d->KindBox()->setCurrentIndex(1);
+    EXPECT_EQ(d->Path(), "tcp://[::1]:4001");
+    EXPECT_TRUE(d->Note()->text().contains(QStringLiteral("fixed line settings")));
+    d->HostEdit()->setText(QStringLiteral("127.0.0.1"));
+    d->PortBox()->setValue(server.Port(0));
+    d->KindBox()->setCurrentIndex(0);
+    test::SaveScreenshot(d, QStringLiteral("network_device_dlg"));
+    d->OkButton()->click();
+  });
+  QTest::mouseClick(dlg.AddNetworkButton(), Qt::LeftButton);
+  ASSERT_EQ(add.opened, 1);
+  ASSERT_EQ(dlg.Table()->rowCount(), 2);
+  EXPECT_EQ(Cell(dlg, 1, 0).toStdString(), server.Url(0));
+  EXPECT_EQ(Cell(dlg, 1, 4), "present");
+
+  dlg.PortBox()->setCurrentIndex(4);
+  prompter_.AnswerQuestions({PromptAnswer::Yes});
+  QTest::mouseClick(dlg.FindButton(), Qt::LeftButton);
+  EXPECT_EQ(Cell(dlg, 1, 5), "letter N, 19200 baud");
+  EXPECT_NE(config_.ReadSettings().find("COM5=" + server.Url(0) + "\n"), std::string::npos)
+      << config_.ReadSettings();
+  EXPECT_EQ(Cell(dlg, 1, 3), "COM5");
+
+  // COM5 now works as any port: the operations open it through the mapping.
+  Profile profile(config_.SettingsPath());
+  profile.Load();
+  const DeviceOverrides overrides = DeviceOverridesFrom(profile);
+  ControllerLink link(OpenControllerPort(DevicePathForPort(4, &overrides), 4, 9600).release());
+  SyncReply reply;
+  EXPECT_EQ(link.Synchronize(reply), 1);
+  EXPECT_EQ(reply.controller_id, 'N');
+
+  // A server that is gone is an absent device.
+  server.Kill();
+  dlg.Refresh();
+  EXPECT_EQ(Cell(dlg, 1, 4), "absent (no connection)");
 }
 
 TEST_F(DevicesDlgTest, TheMainWindowSelectsThePortMappedInTheDialog) {
