@@ -4,14 +4,18 @@
 // dispatched (median, 95th percentile, maximum), the scan rate against the
 // protocol's floor and the CPU the process spent.
 //
-// Usage: kelvt-dispatch-bench [seconds=20] [baud=38400]
+// Usage: kelvt-dispatch-bench [seconds=20] [baud=38400] [idle-seconds=0]
+//   idle-seconds  how long the dialog stands open before Run (for a reader of
+//                 the accessibility bus to compare idle with scanning)
 
 #include <sys/resource.h>
 
 #include <QApplication>
 #include <QEvent>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -87,6 +91,7 @@ int Fail(const char* what) {
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 20.0;
   const long baud = argc > 2 ? std::atol(argv[2]) : 38400;
+  const double idle_seconds = argc > 3 ? std::atof(argv[3]) : 0.0;
   if (seconds <= 0 || (baud != 9600 && baud != 19200 && baud != 38400)) {
     return Fail("usage: kelvt-dispatch-bench [seconds] [9600|19200|38400]");
   }
@@ -120,6 +125,15 @@ int main(int argc, char** argv) {
   kelvt::CAlignmentDlg dialog(&link, beams);
   dialog.show();
   QApplication::processEvents();
+  if (idle_seconds > 0) {
+    QEventLoop idle;
+    QTimer::singleShot(static_cast<int>(idle_seconds * 1000), &idle, &QEventLoop::quit);
+    std::printf("idle for %.1f s, then Run\n", idle_seconds);
+    std::fflush(stdout);
+    idle.exec();
+    std::printf("running\n");
+    std::fflush(stdout);
+  }
   Receiver receiver;
 
   std::atomic<bool> stop{false};

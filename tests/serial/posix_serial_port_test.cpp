@@ -410,7 +410,8 @@ TEST_F(PosixSerialPortTest, ReadBufferOfTenWhenFourArriveTimesOutWithFour) {
   EXPECT_EQ(port_->ReadBuffer(buf, 10), kTimeout);
   const long ms = MsSince(start);
   SetIdleHook(nullptr);
-  EXPECT_GE(g_raw_wait_pumps, 4) << "an idle step every 10 ms of the 95";
+  // One every 10 ms of the 95; a loaded machine may wake late, hence only two.
+  EXPECT_GE(g_raw_wait_pumps, 2);
   EXPECT_LE(g_raw_wait_pumps, 10);
   EXPECT_EQ(port_->ByteCount(), 4u);
   EXPECT_EQ(std::vector<char>(buf, buf + 4), (std::vector<char>{1, 2, 3, 4}));
