@@ -281,8 +281,9 @@ TEST(MainWindow, WhileAnOperationRunsNoOtherStartsAndTheWindowStaysOpen) {
   Operation::SetPortFactory([&](int port, long baud) {
     ++opens;
     EXPECT_FALSE(frame.menuBar()->isEnabled());
-    for (const int command : std::initializer_list<int>{kCmdDiagnostics, kCmdAlignment, kCmdEditPsf, kCmdExit, kCmdSerialDevices,
-                              kCmdRecordFolder, kCmdHelpIndex, kCmdAbout, kSerialPortCommands[0]}) {
+    const int commands[] = {kCmdDiagnostics,  kCmdAlignment, kCmdEditPsf, kCmdExit, kCmdSerialDevices,
+                            kCmdRecordFolder, kCmdHelpIndex, kCmdAbout,   kSerialPortCommands[0]};
+    for (const int command : commands) {
       EXPECT_FALSE(frame.Action(command)->isEnabled()) << command << ": no shortcut either";
     }
     // What the user could do while the serial layer lets events through.

@@ -544,7 +544,8 @@ TEST_F(PsfConfigTest, SendReportsARefusal) {
   // While the send waits no rule, edit or command can run: the form is off.
   bool locked = false;
   QTimer::singleShot(0, dialog.get(), [&] {
-    locked = !ListOf(*dialog, "meas1List")->isEnabled() && !Option(*dialog, "edgeButton")->isEnabled() &&
+    locked = !ListOf(*dialog, "meas1List")->isEnabled() &&
+             !Option(*dialog, "edgeButton")->isEnabled() &&
              !dialog->findChild<QPushButton*>("uploadButton")->isEnabled();
   });
   Click(*dialog, "sendButton");
