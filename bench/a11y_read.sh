@@ -22,8 +22,10 @@ dbus-run-session -- sh -c "
   '$bench' 40 38400 15 > /tmp/kelvt-a11y-bench.\$\$ 2>/dev/null &
   bench=\$!
   sleep 6
+  /usr/bin/python3 '$here/a11y_read.py' idle texts
   /usr/bin/python3 '$here/a11y_read.py' idle
   sleep 14
+  /usr/bin/python3 '$here/a11y_read.py' scanning texts
   /usr/bin/python3 '$here/a11y_read.py' scanning
   wait \$bench
   cat /tmp/kelvt-a11y-bench.\$\$; rm -f /tmp/kelvt-a11y-bench.\$\$
