@@ -18,6 +18,7 @@ const char* ProgramVersion() { return KELVT_VERSION; }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About Kelvo-Tarn"));
+  setWindowModality(Qt::WindowModal);  // the guide stays usable beside it
   setObjectName(QStringLiteral("CAboutDlg"));
   EnsureResources();
 

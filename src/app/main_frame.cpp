@@ -181,8 +181,19 @@ void CMainFrame::SetHelpFile(const QString& path) {
 void CMainFrame::UpdateMenuStates() {
   for (int i = 0; i < 24; ++i) serial_port_actions[i]->setChecked(settings.port_number == i);
   Action(kCmdSaveSettings)->setChecked(settings.save_on_exit != 0);
-  Action(kCmdPartNumber)->setEnabled(settings.part_numbers_present == 1);
-  Action(kCmdHelpIndex)->setEnabled(!help_file.isEmpty());
+  // While an operation runs the whole menu is off, shortcuts included: a
+  // command or a nested dialog chosen during one of its waits would run in
+  // the middle of it.
+  const bool idle = !operation_running;
+  menuBar()->setEnabled(idle);
+  for (const auto& [command, action] : actions) action->setEnabled(idle);
+  Action(kCmdPartNumber)->setEnabled(idle && settings.part_numbers_present == 1);
+  Action(kCmdHelpIndex)->setEnabled(idle && !help_file.isEmpty());
+}
+
+void CMainFrame::SetOperationRunning(bool running) {
+  operation_running = running;
+  UpdateMenuStates();
 }
 
 bool CMainFrame::event(QEvent* event) {
@@ -210,19 +221,19 @@ void CMainFrame::RunOperation() {
   // The serial layer handles events while it waits: a second command chosen
   // meanwhile must not start another operation on the same port.
   if (operation_running) return;
-  operation_running = true;
+  SetOperationRunning(true);
   {
     Op operation(this, settings.port_number, kOperationBaud);
     operation.Run();
   }
-  operation_running = false;
+  SetOperationRunning(false);
 }
 
 void CMainFrame::OfferUnfinishedSets() {
   if (operation_running) return;
-  operation_running = true;
+  SetOperationRunning(true);
   kelvt::OfferUnfinishedSets(this, kOperationBaud);
-  operation_running = false;
+  SetOperationRunning(false);
 }
 
 void CMainFrame::OnDiagnostics() { RunOperation<DiagnosticsOperation>(); }
@@ -243,7 +254,7 @@ void CMainFrame::OnSerialPort(int index) {
 
 void CMainFrame::OnSerialDevices() {
   if (operation_running) return;
-  operation_running = true;  // the search opens ports; no operation meanwhile
+  SetOperationRunning(true);  // the search opens ports; no operation meanwhile
   {
     SystemSerialDevices system;
     CDevicesDlg dialog(device_source != nullptr ? *device_source : system, settings_path,
@@ -257,11 +268,11 @@ void CMainFrame::OnSerialDevices() {
       settings.port_number = dialog.PortNumber();
     }
   }
-  operation_running = false;
-  UpdateMenuStates();
+  SetOperationRunning(false);
 }
 
 void CMainFrame::OnRecordFolder() {
+  if (operation_running) return;
   std::string folder = RecordControl::Folder();
   if (!CurrentPrompter().ChooseFolder(this, folder) || folder.empty()) return;
   settings.record_folder = folder;
@@ -282,6 +293,7 @@ void CMainFrame::OnHelpIndex() {
 }
 
 void CMainFrame::OnAbout() {
+  if (operation_running) return;
   CAboutDlg about(this);
   about.exec();
 }

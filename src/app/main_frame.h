@@ -85,7 +85,8 @@ class CMainFrame : public QMainWindow {
   void OnSaveSettings();
   void OnHelpIndex();
   void OnAbout();
-  // Brings every check mark and enable state up to date.
+  // Brings every check mark and enable state up to date (all off while an
+  // operation runs).
   void UpdateMenuStates();
 
  protected:
@@ -97,6 +98,8 @@ class CMainFrame : public QMainWindow {
   QAction* AddCommand(QMenu* menu, int command, const QString& text, const QString& prompt);
   template <class Op>
   void RunOperation();
+  // Marks an operation as running (or ended) and brings the menu's states along.
+  void SetOperationRunning(bool running);
 
   FrameSettings settings;
   std::string settings_path;

@@ -7,6 +7,8 @@
 // dialog may end its loop early on it.
 
 #include <QDialog>
+#include <QPointer>
+#include <vector>
 
 namespace kelvt {
 
@@ -36,6 +38,23 @@ class LoopDialog : public QDialog {
    private:
     LoopDialog& dialog_;
     bool active_;
+  };
+
+  // A controller command on the line: the loop scope, and every control of
+  // the dialog disabled until it ends, so that no rule, edit or button runs
+  // in the middle of it (child windows, such as a dialog the command opens,
+  // stay usable).
+  class CommandScope {
+   public:
+    explicit CommandScope(LoopDialog& dialog);
+    ~CommandScope();
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+
+   private:
+    LoopScope loop_;
+    std::vector<QPointer<QWidget>> disabled_;
+    QPointer<QWidget> focus_;
   };
 
  protected:

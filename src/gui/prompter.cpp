@@ -36,6 +36,8 @@ class QtPrompter final : public Prompter {
     WaitCursor::SuspendAll();
     QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption),
                     QString::fromStdString(text), QMessageBox::NoButton, parent);
+    // Modal to its own window only, as every dialog: the guide stays usable.
+    if (parent != nullptr) box.setWindowModality(Qt::WindowModal);
     const bool yes_no = buttons != PromptButtons::Ok;
     if (yes_no) {
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -118,6 +120,7 @@ class QtPrompter final : public Prompter {
 
  private:
   static bool RunFileDialog(QFileDialog& dialog, std::string& path) {
+    if (dialog.parentWidget() != nullptr) dialog.setWindowModality(Qt::WindowModal);
     WaitCursor::SuspendAll();
     // No filter list and no default suffix: "*.PSF" as the initial name lists
     // the .PSF files, and a name typed without extension is used as typed.

@@ -32,6 +32,11 @@ ControllerLink::ControllerLink(RS232* p)
 
 ControllerLink::~ControllerLink() = default;
 
+ControllerLink::CommandScope::CommandScope(ControllerLink& link)
+    : link_(link), refused_(link.commands_on_line++ > 0) {
+  if (refused_) ++link_.refused_commands;
+}
+
 void ControllerLink::ZeroFill(char* buffer, int length) {
   if (buffer == nullptr || length <= 0) return;
   std::memset(buffer, 0, static_cast<size_t>(length));
@@ -46,17 +51,27 @@ int ControllerLink::ReadRx(int count, long timeoutMs) {
 }
 
 int ControllerLink::SendWakeByte() {
+  CommandScope scope(*this);
+  return scope.Refused() ? 0 : WriteWakeByte();
+}
+
+int ControllerLink::WriteWakeByte() {
   if (!port) return 0;
   return port->Write(static_cast<unsigned char>(kWake), 0) == 0 ? 1 : 0;
 }
 
 int ControllerLink::Synchronize(SyncReply& reply) {
+  CommandScope scope(*this);
+  return scope.Refused() ? 0 : Wake(reply);
+}
+
+int ControllerLink::Wake(SyncReply& reply) {
   if (!port) return 0;
   port->ClearRxBuffer();
   int i = baud_index;
   do {
     if (port->SetLineParameters(BaudRateTable[i], -1, -1, -1) != 0) return 0;
-    if (!SendWakeByte()) return 0;
+    if (!WriteWakeByte()) return 0;
     // Asks for more than ever comes, so this gathers the whole window.
     const int result = ReadRx(kRxSize, kWakeWindowMs);
     if (result != 0 && result != kTimeout) return 0;
@@ -79,6 +94,8 @@ int ControllerLink::Synchronize(SyncReply& reply) {
 }
 
 int ControllerLink::SelectBaudIndex(int index) {
+  CommandScope scope(*this);
+  if (scope.Refused()) return 0;
   if (!port || index < 0 || index > 2) return 0;
   if (index == baud_index) return 1;
   if (port->SetLineParameters(BaudRateTable[index], -1, -1, -1) != 0) return 0;
@@ -87,11 +104,13 @@ int ControllerLink::SelectBaudIndex(int index) {
 }
 
 int ControllerLink::OutputPsf(PsfImage& psf) {
+  CommandScope scope(*this);
+  if (scope.Refused()) return 0;
   psf_frame_sent = false;
   if (!port) return 0;
   for (int attempt = 0; attempt < kPsfTries; ++attempt) {
     SyncReply sync;
-    if (!Synchronize(sync)) continue;
+    if (!Wake(sync)) continue;
     ZeroFill(tx_buffer.get(), kTxSize);
     psf.BuildOutputFrame(tx_buffer.get(), sync.controller_id);
     psf_frame_sent = true;  // even a partial write may have reached the controller
@@ -129,9 +148,11 @@ bool ControllerLink::LineErrorsSeen() {
 void ControllerLink::BuildPsfRequest(char id) { BuildShortRequest(id, kPsfInputLetter); }
 
 int ControllerLink::InputPsf(PsfImage& psf) {
+  CommandScope scope(*this);
+  if (scope.Refused()) return 0;
   if (!port) return 0;
   SyncReply sync;
-  if (!Synchronize(sync)) return 0;
+  if (!Wake(sync)) return 0;
   BuildPsfRequest(sync.controller_id);
   // The wake-up at other rates may have raised flags: only errors counted
   // during this reply count against it.
@@ -146,9 +167,11 @@ int ControllerLink::InputPsf(PsfImage& psf) {
 }
 
 int ControllerLink::ExchangeFrame21(char* frame) {
+  CommandScope scope(*this);
+  if (scope.Refused()) return 0;
   if (!port || frame == nullptr) return 0;
   SyncReply sync;
-  if (!Synchronize(sync)) return 0;
+  if (!Wake(sync)) return 0;
   frame[1] = sync.controller_id;
   std::memcpy(tx_buffer.get(), frame, kFrame21Size);
   if (WriteTx(kFrame21Size) != 0) return 0;
@@ -166,6 +189,8 @@ int ControllerLink::SendEscapeCommand(char* text) {
     return kEscapeRefused;
   }
   if (!port) return kPortNotOpened;
+  CommandScope scope(*this);
+  if (scope.Refused()) return kLinkBusy;
   std::memcpy(tx_buffer.get(), text, len);
   int result = WriteTx(static_cast<int>(len));
   if (result != 0) return result;

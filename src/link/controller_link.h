@@ -8,6 +8,11 @@
 // The link allocates its two buffers once; no command allocates. All waits
 // (settle delays, read windows) run on the tick source, so tests drive the
 // whole timing with a virtual clock.
+//
+// The link is not re-entrant: its waits run the idle step, and a command
+// started from a handler meanwhile is refused (it fails at once, sending
+// and changing nothing) rather than interleaving its frames with the one on
+// the line.
 
 #include <cstdint>
 #include <memory>
@@ -32,6 +37,8 @@ inline constexpr char kLf = 0x0A;
 // What SendEscapeCommand returns for a text it refuses to send (shorter than
 // 2, 100 or more characters, or not beginning with ESC): nothing was sent.
 inline constexpr int kEscapeRefused = kGeneralWarning;
+// What SendEscapeCommand returns when another command is on the line.
+inline constexpr int kLinkBusy = kPortInUse;
 
 struct SyncReply {
   char controller_id = 0;
@@ -84,10 +91,31 @@ class ControllerLink {
   bool ScanReplyComplete() const { return scan_reply_complete; }
   char ControllerId() const { return controller_id; }
   RS232* Port() const { return port.get(); }
+  // Whether a command is on the line now, and how many were refused because one was.
+  bool CommandOnLine() const { return commands_on_line > 0; }
+  int RefusedCommands() const { return refused_commands; }
   const char* RxBuffer() const { return rx_buffer.get(); }
   const char* TxBuffer() const { return tx_buffer.get(); }
 
  private:
+  // Holds the line for one command; a command begun while another holds it
+  // is refused.
+  class CommandScope {
+   public:
+    explicit CommandScope(ControllerLink& link);
+    ~CommandScope() { --link_.commands_on_line; }
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+    bool Refused() const { return refused_; }
+
+   private:
+    ControllerLink& link_;
+    bool refused_;
+  };
+
+  // Synchronize and SendWakeByte within a command that holds the line.
+  int Wake(SyncReply& reply);
+  int WriteWakeByte();
   int WriteTx(int count);
   int ReadRx(int count, long timeoutMs);
   // True when the port flagged a line error since the last call; clears the flags.
@@ -102,6 +130,8 @@ class ControllerLink {
   char controller_id = 0;
   bool psf_frame_sent = false;
   bool scan_reply_complete = false;
+  int commands_on_line = 0;
+  int refused_commands = 0;
 };
 
 }  // namespace kelvt

@@ -26,9 +26,10 @@ constexpr int kScanTries = 3;
 void ControllerLink::BuildDiagnosticsRequest(char id) { BuildShortRequest(id, kDiagnosticsRequest); }
 
 int ControllerLink::InputDiagnostics(DiagnosticRecord& diag) {
-  if (!port) return 0;
+  CommandScope scope(*this);
+  if (scope.Refused() || !port) return 0;
   SyncReply sync;
-  if (!Synchronize(sync)) return 0;
+  if (!Wake(sync)) return 0;
   BuildDiagnosticsRequest(sync.controller_id);
   ZeroFill(rx_buffer.get(), kRxSize);
   if (WriteTx(4) != 0) return 0;
@@ -43,6 +44,8 @@ int ControllerLink::InputDiagnostics(DiagnosticRecord& diag) {
 }
 
 int ControllerLink::Scan(ScanRecord& scan) {
+  CommandScope scope(*this);
+  if (scope.Refused()) return 0;
   scan_reply_complete = false;
   if (!port) return 0;
   const int length = scan.ExpectedLength();

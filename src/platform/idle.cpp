@@ -3,12 +3,18 @@
 namespace kelvt {
 namespace {
 IdleHook g_hook = nullptr;
-}
+int g_idle_depth = 0;
+}  // namespace
 
 void SetIdleHook(IdleHook hook) { g_hook = hook; }
 
 void PumpOneMessage() {
-  if (g_hook != nullptr) g_hook();
+  if (g_hook == nullptr || g_idle_depth > 0) return;
+  ++g_idle_depth;
+  g_hook();
+  --g_idle_depth;
 }
+
+int IdleDepth() { return g_idle_depth; }
 
 }  // namespace kelvt

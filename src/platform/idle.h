@@ -1,9 +1,12 @@
 #pragma once
-// The one user-interface step taken while the serial layer waits.
+// The one user-interface step taken while the serial layer and the
+// protocol's waits wait.
 //
 // The core knows nothing of any toolkit: the desktop tool installs a hook at
 // start-up that processes pending events without waiting. By default the
 // hook does nothing, so the core links and runs without a user interface.
+// Handlers that run inside the step only set flags; should one wait all the
+// same (a command, a message box), the step does not nest.
 
 namespace kelvt {
 
@@ -13,6 +16,10 @@ using IdleHook = void (*)();
 void SetIdleHook(IdleHook hook);
 
 // Performs one user-interface step through the installed hook; never waits.
+// Called from inside a step, it does nothing.
 void PumpOneMessage();
+
+// How many steps are running now (0 outside any, 1 inside the hook).
+int IdleDepth();
 
 }  // namespace kelvt

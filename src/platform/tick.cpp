@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <ctime>
 
+#include "platform/idle.h"
+
 namespace kelvt {
 namespace {
 
@@ -45,7 +47,13 @@ void BusyWait(unsigned ms) {
   for (;;) {
     const uint32_t passed = TickCount() - t0;  // unsigned: correct across the wrap
     if (passed >= ms) return;
-    SleepMs(ms - passed);
+    // The window answers while the protocol waits: one idle step, then at
+    // most a slice of sleep, all on the one deadline.
+    PumpOneMessage();
+    const uint32_t now = TickCount() - t0;
+    if (now >= ms) return;
+    const uint32_t left = ms - now;
+    SleepMs(left < kIdleSliceMs ? left : kIdleSliceMs);
   }
 }
 

@@ -27,8 +27,12 @@ uint32_t TickCount();
 // Sleeps for about `ms` milliseconds on the current tick source. Dispatches nothing.
 void SleepMs(uint32_t ms);
 
+// The longest sleep between two idle steps of a wait.
+inline constexpr uint32_t kIdleSliceMs = 10;
+
 // Returns once the tick count has advanced by at least `ms` since the call.
-// It sleeps rather than spins and dispatches no user-interface events.
+// It sleeps rather than spins, in slices of at most kIdleSliceMs with an
+// idle step (PumpOneMessage) before each, so the window answers meanwhile.
 void BusyWait(unsigned ms);
 
 // A tick source that only moves when told to. Sleep advances it.

@@ -230,14 +230,20 @@ PosixSerialPort::Outcome PosixSerialPort::Transfer(bool reading, char* buffer, i
 
     const int64_t remaining = deadline - MonotonicNs();
     if (remaining <= 0) return Outcome::kTimedOut;
+    // The wait goes in slices, with an idle step after each quiet one, so the
+    // window answers while a reply is awaited; the deadline stays the same.
+    constexpr int64_t kSliceNs = static_cast<int64_t>(kIdleSliceMs) * 1000000;
     pollfd p{fd_, static_cast<short>(reading ? POLLIN : POLLOUT), 0};
-    const int r = ::poll(&p, 1, PollTimeoutMs(remaining));
+    const int r = ::poll(&p, 1, PollTimeoutMs(std::min(remaining, kSliceNs)));
     if (r < 0) {
       if (errno == EINTR) continue;
       Fail(errno);
       return Outcome::kFailed;
     }
-    if (r == 0) continue;  // the deadline check above ends the attempt
+    if (r == 0) {
+      if (deadline - MonotonicNs() > 0) IdleFunction();
+      continue;  // the deadline check above ends the attempt
+    }
     if ((p.revents & POLLNVAL) != 0) {
       Fail(EBADF);
       return Outcome::kFailed;

@@ -60,7 +60,9 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
   stop_button = new QPushButton(QStringLiteral("&Stop"), this);
   exit_button = new QPushButton(QStringLiteral("E&xit"), this);
   stop_button->setEnabled(false);
-  for (QPushButton* b : {run_button, stop_button, exit_button}) b->setAutoDefault(false);
+  // Enter presses the focused button (Run after Stop, Stop while running),
+  // as in the measurement view; Exit is the default only when no button has the focus.
+  for (QPushButton* b : {run_button, stop_button, exit_button}) b->setAutoDefault(true);
   exit_button->setDefault(true);
   record_ = new RecordControl("alignment", this);
 

@@ -138,7 +138,7 @@ void CDiagnosticsDlg::Display() {
 void CDiagnosticsDlg::OnRefresh() {
   // A second click while the read waits is ignored; so is closing the dialog.
   if (LoopRunning()) return;
-  LoopScope busy(*this);
+  CommandScope busy(*this);  // Refresh and Exit stay disabled while the read waits
   WaitCursor wait;
   operation->ReadDiagnostics();  // its failure was told; show what the record holds
   Display();

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QTableWidget>
 #include <set>
 
@@ -48,7 +49,16 @@ void AddCopyAction(QTableWidget* table) {
     if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
   });
   table->addAction(copy);
-  table->setContextMenuPolicy(Qt::ActionsContextMenu);
+  // popup(), not exec(): a nested event loop would stall a scan that is
+  // waiting on the line while the menu is up.
+  table->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(table, &QWidget::customContextMenuRequested, table, [table, copy](QPoint at) {
+    auto* menu = new QMenu(table);
+    menu->setObjectName(QStringLiteral("gridMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(copy);
+    menu->popup(table->viewport()->mapToGlobal(at));
+  });
 }
 
 }  // namespace kelvt

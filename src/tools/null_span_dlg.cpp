@@ -37,7 +37,7 @@ ScrollAction ToScrollAction(int action, bool slider_down) {
 QPushButton* CommandButton(const QString& text, const char* name, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
   button->setObjectName(QLatin1String(name));
-  // Enter does nothing in this dialog: no button is ever the default.
+  // No button is ever the default: Enter presses the focused one (keyPressEvent).
   button->setAutoDefault(false);
   button->setDefault(false);
   return button;
@@ -192,8 +192,11 @@ bool CNullSpanDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CNullSpanDlg::keyPressEvent(QKeyEvent* event) {
-  // The default action of the dialog is empty: only the OK button sends.
+  // The default action of the dialog is empty: Enter presses the focused
+  // push button, and anywhere else does nothing.
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if (button != nullptr && button->isEnabled()) button->click();
     event->accept();
     return;
   }
@@ -208,7 +211,7 @@ void CNullSpanDlg::SendUpdate(char function) {
   if (busy_) return;
   busy_ = true;
   {
-    LoopScope command(*this);
+    CommandScope command(*this);
     for (int i = 0; i < 4; ++i) values_[i] = NullSpanFieldValue(fields_[i]->text().toStdString());
     BuildNullSpanFrame(frame_, controller_letter_, function, values_);
     WaitCursor wait;

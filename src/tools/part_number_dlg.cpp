@@ -24,6 +24,7 @@ CPartNumberDlg::CPartNumberDlg(QWidget* parent) : CPartNumberDlg(SettingsEntries
 
 CPartNumberDlg::CPartNumberDlg(const Entries& entries, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Set Part Number and Date Code"));
+  setWindowModality(Qt::WindowModal);
 
   auto* list_group = new QGroupBox(QStringLiteral("&Select Part Number"), this);
   list = new QListWidget(list_group);
@@ -44,6 +45,11 @@ CPartNumberDlg::CPartNumberDlg(const Entries& entries, QWidget* parent) : QDialo
   ok_button->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  // A double-click chooses the part number, as OK does.
+  connect(list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    list->setCurrentItem(item);
+    accept();
+  });
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(list_group, 1);

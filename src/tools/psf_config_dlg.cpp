@@ -402,7 +402,7 @@ void CPsfConfigDlg::reject() {
 void CPsfConfigDlg::OnUpload() {
   if (LoopRunning()) return;
   {
-    LoopScope command(*this);
+    CommandScope command(*this);
     WaitCursor wait;
     PsfImage image;
     ControllerLink* link = operation->Link();
@@ -426,7 +426,7 @@ void CPsfConfigDlg::OnUpload() {
 void CPsfConfigDlg::OnSendPsf() {
   if (LoopRunning()) return;
   {
-    LoopScope command(*this);
+    CommandScope command(*this);
     ReadBack();
     char bytes[kPsfSize + 1];
     working.Encode(bytes);
@@ -531,7 +531,7 @@ void CPsfConfigDlg::OnExecute() {
   ControllerLink* link = operation->Link();
   if (link == nullptr) return;
   {
-    LoopScope command(*this);
+    CommandScope command(*this);
     WaitCursor wait;
     SavedSetGuard& guard = operation->Guard();
     const TrialRunStatus status = StartTrialRun(*link, working, guard);
@@ -555,7 +555,7 @@ void CPsfConfigDlg::OnExecute() {
 void CPsfConfigDlg::OnNullSpan() {
   if (LoopRunning()) return;
   {
-    LoopScope command(*this);
+    CommandScope command(*this);
     RunNullSpanCalibration(operation->Link(), this);
   }
 }

@@ -40,6 +40,7 @@ void CPsfReportDlg::SetPdfPathChooser(PdfPathChooser chooser) { Chooser() = std:
 
 CPsfReportDlg::CPsfReportDlg(const QString& html, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("PSF Report"));
+  setWindowModality(Qt::WindowModal);  // the guide stays usable beside it
   page_ = new QTextBrowser(this);
   page_->setObjectName(QStringLiteral("reportPage"));
   page_->setHtml(html);

@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "link/controller_link.h"
+#include "link/diagnostic_record.h"
+#include "link/scan_record.h"
+#include "platform/idle.h"
 #include "platform/tick.h"
 #include "psf/psf_image.h"
 #include "support/scripted_controller.h"
@@ -463,6 +466,52 @@ TEST_F(LinkTest, SendEscapeCommandPassesSerialCodesThrough) {
 
   port->FailWrites(1, -200);
   EXPECT_EQ(link->SendEscapeCommand(text), -200);
+}
+
+ControllerLink* g_busy_link = nullptr;
+int (*g_nested_command)(ControllerLink&) = nullptr;
+std::vector<int> g_nested_results;
+
+// Every command waits, and a handler that runs meanwhile may start another:
+// it is refused, and the command on the line gets exactly its own frames.
+TEST_F(LinkTest, ACommandStartedDuringAnotherIsRefusedAndTheFirstCompletes) {
+  struct Case {
+    const char* name;
+    int (*command)(ControllerLink&);
+    int refused;  // what the nested command returns
+  };
+  static char text[32];
+  const Case cases[] = {
+      {"Scan", [](ControllerLink& l) { BeamBitmapScan scan(32); return l.Scan(scan); }, 0},
+      {"InputPsf", [](ControllerLink& l) { PsfImage i; return l.InputPsf(i); }, 0},
+      {"OutputPsf", [](ControllerLink& l) { PsfImage i; return l.OutputPsf(i); }, 0},
+      {"Synchronize", [](ControllerLink& l) { SyncReply r; return l.Synchronize(r); }, 0},
+      {"SendWakeByte", [](ControllerLink& l) { return l.SendWakeByte(); }, 0},
+      {"SelectBaudIndex", [](ControllerLink& l) { return l.SelectBaudIndex(2); }, 0},
+      {"InputDiagnostics", [](ControllerLink& l) { DiagnosticRecord d; return l.InputDiagnostics(d); }, 0},
+      {"ExchangeFrame21", [](ControllerLink& l) { std::strcpy(text, "\x1b" "AKT0000000000000000\n"); return l.ExchangeFrame21(text); }, 0},
+      {"SendEscapeCommand", [](ControllerLink& l) { std::strcpy(text, "\x1b" "AT\r"); return l.SendEscapeCommand(text); }, kLinkBusy},
+  };
+  g_busy_link = link.get();
+  SetIdleHook([] { g_nested_results.push_back(g_nested_command(*g_busy_link)); });
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_nested_command = c.command;
+    g_nested_results.clear();
+    const size_t written = port->Written().size();
+    const int refused = link->RefusedCommands();
+    PsfImage image;
+    ASSERT_EQ(link->InputPsf(image), 1);
+    EXPECT_EQ(std::memcmp(image.Data(), controller.psf, kPsfSize), 0);
+    EXPECT_EQ(port->Written().substr(written), std::string("\xF8\x1b" "AD\r"));
+    ASSERT_FALSE(g_nested_results.empty());
+    for (const int r : g_nested_results) EXPECT_EQ(r, c.refused);
+    EXPECT_EQ(link->RefusedCommands() - refused, static_cast<int>(g_nested_results.size()));
+    EXPECT_EQ(link->BaudIndex(), 0);
+    EXPECT_FALSE(link->CommandOnLine());
+  }
+  SetIdleHook(nullptr);
+  EXPECT_EQ(link->SelectBaudIndex(1), 1) << "the line is free again once the command ended";
 }
 
 TEST(ControllerLinkBuffers, ZeroFillAndRequestBuilders) {

@@ -24,6 +24,20 @@ TEST_F(IdleHookTest, DefaultDoesNothing) {
   EXPECT_EQ(g_pumped, 0);
 }
 
+// A handler that waits inside the step (a nested loop, a command) gets no step of its own.
+TEST_F(IdleHookTest, AStepNeverNests) {
+  SetIdleHook([] {
+    ++g_pumped;
+    EXPECT_EQ(IdleDepth(), 1);
+    PumpOneMessage();
+  });
+  PumpOneMessage();
+  EXPECT_EQ(g_pumped, 1);
+  EXPECT_EQ(IdleDepth(), 0);
+  PumpOneMessage();
+  EXPECT_EQ(g_pumped, 2) << "the depth comes back down after each step";
+}
+
 TEST_F(IdleHookTest, InstalledHookRunsOncePerPumpAndCanBeRemoved) {
   SetIdleHook(&CountPump);
   PumpOneMessage();

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <vector>
 
+#include "platform/idle.h"
 #include "platform/tick.h"
 
 namespace kelvt {
@@ -63,6 +65,41 @@ TEST(BusyWait, WaitsExactlyTheTimeOnAVirtualClock) {
     ScopedTickSource scoped(&clock);
     BusyWait(c.ms);
     EXPECT_EQ(clock.Now() - c.start, c.ms);
+  }
+}
+
+VirtualTickSource* g_wait_clock = nullptr;
+uint32_t g_handler_ms = 0;
+std::vector<uint32_t> g_steps;
+
+// The wait runs the idle step at least every 10 ms; a slow handler does not
+// move the deadline, which stays a fixed time after the call.
+TEST(BusyWait, RunsTheIdleStepEveryTenMillisecondsOnTheSameDeadline) {
+  struct Case {
+    unsigned ms;
+    uint32_t handler_ms;  // time each step takes
+    size_t steps;
+    uint32_t elapsed;
+  };
+  const Case cases[] = {{0, 0, 0, 0}, {5, 0, 1, 5}, {100, 0, 10, 100}, {50, 0, 5, 50},
+                        {100, 25, 3, 100}, {100, 100, 1, 100}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ms);
+    SCOPED_TRACE(c.handler_ms);
+    VirtualTickSource clock(0xFFFFFFF0u);
+    ScopedTickSource scoped(&clock);
+    g_wait_clock = &clock;
+    g_handler_ms = c.handler_ms;
+    g_steps.clear();
+    SetIdleHook([] {
+      g_steps.push_back(g_wait_clock->Now());
+      g_wait_clock->Advance(g_handler_ms);
+    });
+    BusyWait(c.ms);
+    SetIdleHook(nullptr);
+    EXPECT_EQ(clock.Now() - 0xFFFFFFF0u, c.elapsed);
+    EXPECT_EQ(g_steps.size(), c.steps);
+    for (size_t i = 1; i < g_steps.size(); ++i) EXPECT_LE(g_steps[i] - g_steps[i - 1], 10 + c.handler_ms);
   }
 }
 

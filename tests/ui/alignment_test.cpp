@@ -312,8 +312,8 @@ TEST_F(AlignmentTest, StopEndsTheLoopAndRestoresTheButtons) {
       if (controller_.scans < 5) return false;
       active = ActiveDialogWindow();
       states_ok = !d->RunButton()->isEnabled() && !d->ExitButton()->isEnabled() &&
-                  d->StopButton()->isEnabled() && d->Running();
-      d->StopButton()->click();
+                  d->StopButton()->isEnabled() && d->Running() && d->focusWidget() == d->StopButton();
+      QTest::keyClick(d->focusWidget(), Qt::Key_Return);  // Enter presses the focused Stop
       return true;
     });
     d->RunButton()->click();  // returns when the loop has ended
@@ -327,6 +327,17 @@ TEST_F(AlignmentTest, StopEndsTheLoopAndRestoresTheButtons) {
     EXPECT_TRUE(d->ExitButton()->isEnabled());
     EXPECT_FALSE(d->StopButton()->isEnabled());
     EXPECT_EQ(d->focusWidget(), d->RunButton());
+    // Enter after Stop presses Run again, never Exit (which would end the alignment).
+    const int first = d->ScansDone();
+    Repeat(&owner, [&] {
+      if (d->ScansDone() < first + 2) return false;
+      d->StopButton()->click();
+      return true;
+    });
+    QTest::keyClick(d->focusWidget(), Qt::Key_Return);
+    EXPECT_GE(d->ScansDone(), first + 2);
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_EQ(d->windowModality(), Qt::WindowModal);
   });
   EXPECT_EQ(Held(), Original());
 }

@@ -189,6 +189,8 @@ TEST_F(DiagnosticsTest, DialogCannotBeClosedWhileARefreshWaits) {
   controller.intercept = [&](ScriptedController&, ScriptedPort&, const char*, int) {
     // The user presses Escape and Refresh while the controller is asked.
     ++attempts;
+    EXPECT_FALSE(dialog.RefreshButton()->isEnabled());
+    EXPECT_FALSE(dialog.ExitButton()->isEnabled());
     dialog.reject();
     dialog.OnRefresh();
     return false;
@@ -198,6 +200,8 @@ TEST_F(DiagnosticsTest, DialogCannotBeClosedWhileARefreshWaits) {
   EXPECT_GT(attempts, 0);
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_EQ(controller.diag_reads, 2) << "the second Refresh was ignored";
+  EXPECT_TRUE(dialog.RefreshButton()->isEnabled());
+  EXPECT_EQ(dialog.windowModality(), Qt::WindowModal) << "the guide stays usable beside it";
   EXPECT_TRUE(prompter.messages.empty());
   dialog.reject();
   EXPECT_FALSE(dialog.isVisible());

@@ -281,6 +281,12 @@ TEST(MainWindow, WhileAnOperationRunsNoOtherStartsAndTheWindowStaysOpen) {
   int opens = 0;
   Operation::SetPortFactory([&](int port, long baud) {
     ++opens;
+    EXPECT_FALSE(frame.menuBar()->isEnabled());
+    const int commands[] = {kCmdDiagnostics,  kCmdAlignment, kCmdEditPsf, kCmdExit, kCmdSerialDevices,
+                            kCmdRecordFolder, kCmdHelpIndex, kCmdAbout,   kSerialPortCommands[0]};
+    for (const int command : commands) {
+      EXPECT_FALSE(frame.Action(command)->isEnabled()) << command << ": no shortcut either";
+    }
     // What the user could do while the serial layer lets events through.
     frame.Action(kCmdAlignment)->trigger();
     frame.Action(kCmdExit)->trigger();
@@ -293,6 +299,8 @@ TEST(MainWindow, WhileAnOperationRunsNoOtherStartsAndTheWindowStaysOpen) {
   Operation::SetPortFactory({});
   EXPECT_EQ(opens, 1);
   EXPECT_EQ(prompter.messages.size(), 1u);
+  EXPECT_TRUE(frame.menuBar()->isEnabled());
+  EXPECT_TRUE(frame.Action(kCmdDiagnostics)->isEnabled());
   // Once it has ended, Exit closes the window.
   frame.Action(kCmdExit)->trigger();
   EXPECT_FALSE(frame.isVisible());

@@ -272,7 +272,7 @@ TEST_F(NullSpanTest, ScrollRules) {
   EXPECT_EQ(dialog->Field(0)->text(), "700");
 }
 
-TEST_F(NullSpanTest, EnterDoesNothingAndEscapeClosesWithoutSending) {
+TEST_F(NullSpanTest, EnterPressesOnlyAFocusedButtonAndEscapeClosesWithoutSending) {
   auto dialog = Open(kReadReply);
   port_->ClearWritten();
   dialog->Field(0)->setFocus();
@@ -289,6 +289,13 @@ TEST_F(NullSpanTest, EnterDoesNothingAndEscapeClosesWithoutSending) {
   auto again = Open(kReadReply);
   QTest::mouseClick(again->CancelButton(), Qt::LeftButton);
   EXPECT_FALSE(again->isVisible());
+  EXPECT_TRUE(port_->Written().empty());
+
+  auto third = Open(kReadReply);
+  third->CancelButton()->setFocus();
+  QTest::keyClick(third->CancelButton(), Qt::Key_Return);
+  EXPECT_FALSE(third->isVisible());
+  EXPECT_EQ(third->result(), QDialog::Rejected);
   EXPECT_TRUE(port_->Written().empty());
 }
 

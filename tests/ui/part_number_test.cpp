@@ -8,8 +8,10 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <cstdlib>
 #include <cstring>
@@ -212,6 +214,24 @@ TEST_F(PartNumberTest, PreselectedNumberIsWhatOkSends) {
   RunCommand([](CPartNumberDlg* d) { d->OkButton()->click(); });
   EXPECT_EQ(Held(66, 6), "123456");
   EXPECT_EQ(Held(72, 4), Today());
+}
+
+TEST_F(PartNumberTest, DoubleClickChoosesThePartNumber) {
+  settings_.Write(kThreeEntries);
+  RunCommand([](CPartNumberDlg* d) {
+    EXPECT_EQ(d->windowModality(), Qt::WindowModal);
+    QListWidget* list = d->PartNumberList();
+    list->doItemsLayout();  // the list lays its items out on a timer that has not run yet
+    const QPoint second = list->visualItemRect(list->item(1)).center();
+    // A double-click as the window system delivers it: click, press, double-click, release.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, second);
+    QMouseEvent twice(QEvent::MouseButtonDblClick, second, list->viewport()->mapToGlobal(second),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &twice);
+    if (d->isVisible()) d->CancelButton()->click();  // a failed double-click must not hang the test
+  });
+  EXPECT_EQ(Held(66, 6), "ABCDEF");
 }
 
 TEST_F(PartNumberTest, CancelSendsNothing) {

@@ -541,7 +541,16 @@ TEST_F(PsfConfigTest, SendWithEdgeSendsZeroBlanking) {
 TEST_F(PsfConfigTest, SendReportsARefusal) {
   line_.Fault(test::NoAck());
   auto dialog = Open();
+  // While the send waits no rule, edit or command can run: the form is off.
+  bool locked = false;
+  QTimer::singleShot(0, dialog.get(), [&] {
+    locked = !ListOf(*dialog, "meas1List")->isEnabled() &&
+             !Option(*dialog, "edgeButton")->isEnabled() &&
+             !dialog->findChild<QPushButton*>("uploadButton")->isEnabled();
+  });
   Click(*dialog, "sendButton");
+  EXPECT_TRUE(locked);
+  EXPECT_TRUE(ListOf(*dialog, "meas1List")->isEnabled());
   ASSERT_EQ(Texts(), std::vector<std::string>{"PSF Not Accepted"});
   EXPECT_EQ(prompter_.messages[0].caption, "Kelvo-Tarn 2.0");
 }
