@@ -15,6 +15,15 @@ namespace kelvt {
 void OfferUnfinishedSets(QWidget* parent, int baud_rate, SerialDeviceSource* devices) {
   SetJournal* journal = InstalledJournal();
   if (journal == nullptr) return;
+  const std::string problem = journal->IndexProblem();
+  if (!problem.empty()) {
+    CurrentPrompter().Message(parent,
+                              "The journal of the controllers' own sets cannot be read: no "
+                              "command that changes a controller's PSF can run until it is "
+                              "repaired or moved away.",
+                              kWindowCaption, PromptButtons::Ok, PromptIcon::Warning, problem);
+    return;
+  }
   const std::vector<JournalEntry> unfinished = journal->Unfinished();
   if (unfinished.empty()) return;
   const std::vector<SerialDevice> found =

@@ -30,6 +30,11 @@ const char* StateText(const JournalEntry& e) {
 }
 
 int RunJournal(CliContext& ctx) {
+  const std::string problem = JournalOf().IndexProblem();
+  if (!problem.empty()) {
+    ctx.Error("The journal cannot be read", problem);
+    return kExitFileRejected;
+  }
   const std::vector<JournalEntry> entries = JournalOf().Entries();
   if (ctx.options.json) {
     JsonWriter json(ctx.out);
@@ -88,6 +93,11 @@ int RunJournal(CliContext& ctx) {
 int RunRecover(CliContext& ctx, bool force) {
   PortTarget target;
   if (!ctx.ResolveTarget(target)) return kExitUsage;
+  const std::string problem = JournalOf().IndexProblem();
+  if (!problem.empty()) {
+    ctx.Error("The journal cannot be read", problem);
+    return kExitFileRejected;
+  }
   const DeviceIdentity device = IdentifyDevice(target.device_path);
   const std::vector<JournalEntry> entries = JournalOf().Unfinished(device);
   if (entries.empty()) {

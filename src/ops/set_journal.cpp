@@ -598,6 +598,14 @@ int SetJournal::Change(const std::string& id, EntryState state) {
   return 1;
 }
 
+std::string SetJournal::IndexProblem() const {
+  std::vector<IndexLine> lines;
+  std::string why;
+  if (folder_.empty() || LoadIndex(folder_, lines, why) != IndexRead::kUnreadable) return {};
+  return "the journal's index in " + folder_ + " cannot be read (" + why +
+         "); nothing is written to the journal until it is repaired or moved away";
+}
+
 std::vector<JournalEntry> SetJournal::Entries() const {
   std::vector<JournalEntry> entries;
   if (folder_.empty()) return entries;

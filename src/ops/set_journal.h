@@ -152,6 +152,9 @@ class SetJournal {
   LoadResult LoadNullSpan(const JournalEntry& entry, NullSpanValues& before,
                           NullSpanValues& sent) const;
 
+  // Why the index cannot be read ("" when it can, or when there is none yet);
+  // Entries() then lists nothing and every write fails.
+  std::string IndexProblem() const;
   // Why the last write failed ("" after a success), for the user.
   const std::string& Problem() const { return problem_; }
   // What went wrong after the change was already in place (the folder could

@@ -265,8 +265,10 @@ TEST_F(CliSimTest, RecoverPutsTheExactSetBackOnlyOnItsOwnController) {
   const std::string link = Path("ttyKT");
   StartSim({"--link", link, "--part-number", "KT-100", "--date-code", "26/1", "--beams", "4-6"});
   SetJournal journal(Path("kelvt"));  // the children's XDG_STATE_HOME is dir_
-  const auto kill_watch = [&] {
-    auto watch = Start({"--json", "beams", "--watch"});
+  const auto kill_watch = [&] {  // through the link
+    auto watch = std::make_unique<CliProcess>(
+        KELVT_CLI_PATH, std::vector<std::string>{"--device", link, "--json", "beams", "--watch"},
+        dir_);
     ASSERT_TRUE(watch->WaitForOutput("\n", 15000)) << watch->err();
     watch->Signal(SIGKILL);
     watch->Finish(15000);
@@ -281,6 +283,7 @@ TEST_F(CliSimTest, RecoverPutsTheExactSetBackOnlyOnItsOwnController) {
   ASSERT_EQ(journal.Unfinished().size(), 1u);
   EXPECT_EQ(journal.Entries().front().part_number, "KT-100");
   EXPECT_EQ(journal.Entries().front().date_code, "26/1");
+  EXPECT_EQ(journal.Entries().front().tag.device, link);
   const std::string own = newest_set();
   // The entry names the link; recover goes through its target, then through COM7.
   const std::vector<std::vector<std::string>> routes = {{"--device", sim_->path()},

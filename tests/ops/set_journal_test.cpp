@@ -211,6 +211,7 @@ TEST_F(JournalTest, PruningKeepsTheUnfinished) {
 TEST_F(JournalTest, AnUnreadableIndexStopsEveryWrite) {
   SetJournal journal(folder_);
   ASSERT_TRUE(MakeFolders(folder_, 0700));
+  EXPECT_EQ(journal.IndexProblem(), "");  // none yet is no problem
   const std::string index = folder_ + "/index2";
   for (const char* text : {"garbage\n", "kelvt-journal 3\nid=x\n"}) {
     std::ofstream(index, std::ios::trunc) << text;
@@ -218,6 +219,7 @@ TEST_F(JournalTest, AnUnreadableIndexStopsEveryWrite) {
     EXPECT_EQ(journal.Add(PsfImage(), {"", "/dev/ttyS0", "alignment"}, id), 0);
     EXPECT_NE(journal.Problem().find("cannot be read"), std::string::npos) << journal.Problem();
     EXPECT_EQ(journal.MarkFinished("x"), 0);
+    EXPECT_NE(journal.IndexProblem().find("cannot be read"), std::string::npos);
     EXPECT_EQ(Read(index), text);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), {}), 2);  // the index and the lock
   }
