@@ -188,8 +188,11 @@ bool CDevicesDlg::Map(size_t row, int port_number) {
   mappings_changed_ = true;
   port_number_ = port_number;
   port_box_->setCurrentIndex(port_number);
+  // The list is read again: a mapping it replaced may drop out, so the row
+  // no longer names the device.
+  const std::string path = entries_[row].path;
   Refresh();
-  status_->setText(Q(PortText(port_number) + " is " + entries_[row].path + " and is selected."));
+  status_->setText(Q(PortText(port_number) + " is " + path + " and is selected."));
   return true;
 }
 
