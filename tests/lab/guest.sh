@@ -185,6 +185,93 @@ commands_on() {
   echo "  $device: diag, psf get/send, beams, measure, stamp, nullspan get/set $values, journal, recover"
 }
 
+# unplug_during NAME READY ARGS...: starts kelvt-cli ARGS on the adapter's
+# COM number with a journal of its own; once READY holds, stops it, pulls
+# the adapter and lets it go on, so the unplug lands mid-command however
+# slow the machine. It must end within a second with exit 3 and a message
+# naming the device, the controller's own set left in the journal; then the
+# adapter goes back.
+unplug_during() {
+  local name=$1 ready=$2; shift 2
+  settings '[Devices]' "COM5=$BY_ID" '[PartNumbers]' 'Part1=LAB123'
+  ensure_plugged || return 1
+  export XDG_STATE_HOME=/tmp/state-${name//[^a-z]/}-$RANDOM
+  "$CLI" --port COM5 "$@" > /tmp/out 2> /tmp/err &
+  local pid=$!
+  for _ in $(seq 1000); do
+    ! kill -0 $pid 2>/dev/null || $ready && break
+    sleep 0.01
+  done
+  kill -STOP $pid 2>/dev/null || { wait $pid; echo "  $name ended before the unplug ($?):"; cat /tmp/err; return 1; }
+  $ready || { kill -9 $pid; echo "  $name did not get going"; return 1; }
+  local tty
+  tty=$(basename "$(readlink -f "$BY_ID")")
+  unplug || return 1
+  # The emulated bus takes a while to tell the guest; a real one does not.
+  wait_for "the kernel to drop $tty" test ! -e "/sys/class/tty/$tty" || return 1
+  local resumed
+  resumed=$(ms)
+  kill -CONT $pid
+  wait $pid
+  local status=$? took=$(( $(ms) - resumed ))
+  echo "  $name: exit $status ${took} ms after the kernel dropped $tty: $(grep -v scanning /tmp/err | head -n 2 | tr '\n' ' ')"
+  plug || return 1
+  check "$name ends within a second" test $took -le 1000 || return 1
+  check "$name exit 3" test $status = 3 || { cat /tmp/err; return 1; }
+  check "$name names the unplugged device" has "The device $BY_ID (COM5) was unplugged" /tmp/err || { cat /tmp/err; return 1; }
+  check "$name blames no controller" sh -c '! grep -q "controller stopped answering" /tmp/err' || return 1
+  run 0 journal || return 1
+  check "$name left the own set in the journal" has UNFINISHED /tmp/out || { cat /tmp/out; return 1; }
+  [ "${RECOVER_AFTER:-1}" = 1 ] || return 0
+  run 0 --port COM5 recover || return 1
+  check "recover after $name" has "The controller's own PSF is back on" /tmp/out || { cat /tmp/out; return 1; }
+}
+journaled() { compgen -G "$XDG_STATE_HOME/kelvt/*.PSF" > /dev/null; }
+scanning() { [ -s /tmp/out ]; }
+case_unplug_beams() {
+  unplug_during "beams --watch" scanning beams --watch
+}
+case_unplug_measure() {
+  run 0 --device "$BY_ID" psf get /tmp/trial.PSF || return 1
+  unplug_during "measure --watch" scanning measure /tmp/trial.PSF --watch
+}
+case_unplug_psf_send() {
+  run 0 --device "$BY_ID" psf get /tmp/send.PSF || return 1
+  unplug_during "psf send" journaled psf send /tmp/send.PSF
+}
+case_unplug_stamp() {
+  unplug_during "stamp" journaled stamp --part LAB123
+}
+
+# After an unplug mid-command, the adapter comes back under a new name
+# (ttyUSB1: something still holds ttyUSB0); recover finds the set the command
+# left, through the COM number mapped to the by-id path and through the new
+# node, and the controller has its own set again.
+case_recover() {
+  settings '[Devices]' "COM5=$BY_ID"
+  ensure_plugged || return 1
+  run 0 --port COM5 psf get /tmp/own.PSF || return 1
+  local old
+  old=$(readlink -f "$BY_ID")
+  "$LAB_PORT" hold "$old" > /tmp/hold 2>&1 &
+  local holder=$!
+  wait_for "the old node held" has holding /tmp/hold || return 1
+  local through
+  for through in "--port COM5" "--device NEW"; do
+    RECOVER_AFTER=0 unplug_during "beams --watch" scanning beams --watch || { kill $holder; return 1; }
+    local new
+    new=$(readlink -f "$BY_ID")
+    check "the adapter back under a new name ($new, not $old)" test "$new" != "$old" || { kill $holder; return 1; }
+    through=${through/NEW/$new}
+    # shellcheck disable=SC2086
+    run 0 $through recover || { kill $holder; return 1; }
+    echo "  recover $through: $(head -n 1 /tmp/out)"
+    check "recover $through put a set back" has "The controller's own PSF is back on" /tmp/out || { kill $holder; return 1; }
+    run 0 --port COM5 psf diff controller /tmp/own.PSF || { kill $holder; return 1; }
+  done
+  kill $holder
+}
+
 # Hot-plug as ports --watch --json and the Devices dialog see it.
 # The dialog (a sanitized Qt program) takes long to start under emulation:
 # it starts with the guest, and the other cases run meanwhile.
@@ -217,86 +304,6 @@ case_hotplug() {
   grep -o '"event":"[a-z]*","path":"[^"]*"' /tmp/watch | sed 's/^/  watch: /'
   grep '^table:' /tmp/dialog | sed 's/^/  dialog: /'
   return 0
-}
-
-# unplug_during NAME READY ARGS...: starts kelvt-cli ARGS on the adapter's
-# COM number with a journal of its own; once READY holds, stops it, pulls
-# the adapter and lets it go on, so the unplug lands mid-command however
-# slow the machine. It must end within a second with exit 3 and a message
-# naming the device, the controller's own set left in the journal; then the
-# adapter goes back.
-unplug_during() {
-  local name=$1 ready=$2; shift 2
-  settings '[Devices]' "COM5=$BY_ID" '[PartNumbers]' 'Part1=LAB123'
-  ensure_plugged || return 1
-  export XDG_STATE_HOME=/tmp/state-${name//[^a-z]/}-$RANDOM
-  "$CLI" --port COM5 "$@" > /tmp/out 2> /tmp/err &
-  local pid=$!
-  for _ in $(seq 1000); do
-    ! kill -0 $pid 2>/dev/null || $ready && break
-    sleep 0.01
-  done
-  kill -STOP $pid 2>/dev/null || { wait $pid; echo "  $name ended before the unplug ($?):"; cat /tmp/err; return 1; }
-  $ready || { kill -9 $pid; echo "  $name did not get going"; return 1; }
-  unplug || return 1
-  local resumed
-  resumed=$(ms)
-  kill -CONT $pid
-  wait $pid
-  local status=$? took=$(( $(ms) - resumed ))
-  echo "  $name: exit $status ${took} ms after the unplug: $(grep -v scanning /tmp/err | head -n 2 | tr '\n' ' ')"
-  plug || return 1
-  check "$name ends within a second" test $took -le 1000 || return 1
-  check "$name exit 3" test $status = 3 || { cat /tmp/err; return 1; }
-  check "$name names the unplugged device" has "The device $BY_ID (COM5) was unplugged" /tmp/err || { cat /tmp/err; return 1; }
-  check "$name blames no controller" sh -c '! grep -q "controller stopped answering" /tmp/err' || return 1
-  run 0 journal || return 1
-  check "$name left the own set in the journal" has UNFINISHED /tmp/out || { cat /tmp/out; return 1; }
-}
-journaled() { [ -e "$XDG_STATE_HOME/kelvt/index" ]; }
-scanning() { [ -s /tmp/out ]; }
-case_unplug_beams() {
-  unplug_during "beams --watch" scanning beams --watch
-}
-case_unplug_measure() {
-  run 0 --device "$BY_ID" psf get /tmp/trial.PSF || return 1
-  unplug_during "measure --watch" scanning measure /tmp/trial.PSF --watch
-}
-case_unplug_psf_send() {
-  run 0 --device "$BY_ID" psf get /tmp/send.PSF || return 1
-  unplug_during "psf send" journaled psf send /tmp/send.PSF
-}
-case_unplug_stamp() {
-  unplug_during "stamp" journaled stamp --part LAB123
-}
-
-# After an unplug mid-command, the adapter comes back under a new name
-# (ttyUSB1: something still holds ttyUSB0); recover finds the set the command
-# left, through the COM number mapped to the by-id path and through the new
-# node, and the controller has its own set again.
-case_recover() {
-  settings '[Devices]' "COM5=$BY_ID"
-  ensure_plugged || return 1
-  run 0 --port COM5 psf get /tmp/own.PSF || return 1
-  local old
-  old=$(readlink -f "$BY_ID")
-  "$LAB_PORT" hold "$old" > /tmp/hold 2>&1 &
-  local holder=$!
-  wait_for "the old node held" has holding /tmp/hold || return 1
-  local through
-  for through in "--port COM5" "--device NEW"; do
-    unplug_during "beams --watch" scanning beams --watch || { kill $holder; return 1; }
-    local new
-    new=$(readlink -f "$BY_ID")
-    check "the adapter back under a new name ($new, not $old)" test "$new" != "$old" || { kill $holder; return 1; }
-    through=${through/NEW/$new}
-    # shellcheck disable=SC2086
-    run 0 $through recover || { kill $holder; return 1; }
-    echo "  recover $through: $(head -n 1 /tmp/out)"
-    check "recover $through put a set back" has "The controller's own PSF is back on" /tmp/out || { kill $holder; return 1; }
-    run 0 --port COM5 psf diff controller /tmp/own.PSF || { kill $holder; return 1; }
-  done
-  kill $holder
 }
 
 # ---- the run -----------------------------------------------------------------
