@@ -234,8 +234,13 @@ unplug_during() {
   fi
 }
 scanning() { [ -s /tmp/out ]; }
-# The command holds the adapter's node open: it is reading the controller's set.
-port_open() { ls -l "/proc/$1/fd" 2>/dev/null | grep -q ttyUSB; }
+# The command has claimed the port (flock): it is reading the controller's
+# set. Without a fork, to catch a short command.
+port_open() {
+  local line
+  while read -r line; do [[ $line == *FLOCK* ]] && return 0; done < /proc/locks
+  return 1
+}
 case_unplug_beams() {
   unplug_during "beams --watch" scanning beams --watch
 }
