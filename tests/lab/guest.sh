@@ -308,10 +308,10 @@ case_hotplug() {
   wait_for "the removed event" has '"event":"removed","path":"'"$BY_ID" /tmp/watch || return 1
   check "removed reads present:false" \
     sh -c "grep '\"event\":\"removed\"' /tmp/watch | grep -q '\"present\":false'" || { cat /tmp/watch; return 1; }
-  wait_for "the dialog to drop the adapter" dialog_shows_not "$BY_ID" || return 1
+  WAIT_S=30 wait_for "the dialog to drop the adapter" dialog_shows_not "$BY_ID" || return 1
   plug || return 1
   wait_for "the added event" has '"event":"added","path":"'"$BY_ID" /tmp/watch || return 1
-  wait_for "the dialog to list it again" dialog_shows "$BY_ID" || return 1
+  WAIT_S=30 wait_for "the dialog to list it again" dialog_shows "$BY_ID" || return 1
   kill -INT $watch; wait $watch
   kill $dialog
   grep -o '"event":"[a-z]*","path":"[^"]*"' /tmp/watch | sed 's/^/  watch: /'
