@@ -73,6 +73,11 @@ class CliContext {
   // The device opened by the last OpenLink has since been unplugged.
   bool DeviceUnplugged() const { return device_watch_.Unplugged(); }
   std::string UnpluggedAdvice() const;
+  // `advice` about a controller that did not acknowledge, unless the
+  // device itself went away meanwhile.
+  std::string ControllerAdvice(std::string advice) const {
+    return DeviceUnplugged() ? UnpluggedAdvice() : advice;
+  }
 
  private:
   std::optional<Profile> settings_;

@@ -143,8 +143,9 @@ int ReportPrepareFailure(CliContext& ctx, AlignmentStatus status, const Alignmen
       ctx.Error(message, JournalAdvice());
       return kExitFileWrite;
     case AlignmentStatus::OutputPsfFailed:
-      ctx.Error(message,
-                "The controller did not accept the alignment set; its own set is unchanged.");
+      ctx.Error(message, ctx.ControllerAdvice(
+                             "The controller did not accept the alignment set; its own set is "
+                             "unchanged."));
       return kExitRefused;
     case AlignmentStatus::OutputPsfUnconfirmed:
       ctx.Error(message,

@@ -194,8 +194,9 @@ int RunSend(CliContext& ctx, const PsfArgs& args) {
   }
   if (!accepted) {
     ctx.Error("PSF Not Accepted",
-              "The controller answered but did not acknowledge the set. Check the set with "
-              "'kelvt-cli psf show " + args.file + "' and try again.");
+              ctx.ControllerAdvice("The controller answered but did not acknowledge the set. "
+                                   "Check the set with 'kelvt-cli psf show " + args.file +
+                                   "' and try again."));
     return kExitRefused;
   }
   return kExitOk;

@@ -93,8 +93,9 @@ int RunStamp(CliContext& ctx, const StampArgs& args) {
       return kExitFileWrite;
     case StampStatus::OutputPsfFailed: {
       ctx.Error(StampMessage(stamped),
+                ctx.ControllerAdvice(
                 "The controller did not acknowledge the stamped set; run 'kelvt-cli diag' to see "
-                "what it holds, and try again.");
+                "what it holds, and try again."));
       const int restored = restore.Finish();
       return restored != kExitOk ? restored : kExitRefused;
     }
