@@ -9,6 +9,9 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "ops/confirmed_read.h"
+#include "ops/journaled_send.h"
+#include "ops/status_messages.h"
+#include "cli/psf_restore.h"
 #include "cli/json_writer.h"
 #include "ops/psf_fields.h"
 #include "ops/psf_report.h"
@@ -30,6 +33,7 @@ struct PsfArgs {
   std::string a;
   std::string b;
   bool html = false;
+  bool no_backup = false;
 };
 
 // Where sets come from: files, or the controller (one link, opened on first use).
@@ -169,21 +173,37 @@ int RunSend(CliContext& ctx, const PsfArgs& args) {
   std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
   if (!link) return status;
 
-  // A wake-up first tells a silent controller from one that refuses the set.
-  SyncReply reply;
-  if (!link->Synchronize(reply)) {
-    ctx.Error("Unable to output psf.", ctx.NoAnswerAdvice());
-    return kExitNoAnswer;
-  }
   char bytes[kPsfSize + 1];
   record.Encode(bytes);
   PsfImage image;
   image.FromBytes(bytes, 0);
-  const bool accepted = link->OutputPsf(image) != 0;
-
+  const SendResult sent = SendWithCopy(*link, InstalledJournal(), TagFor(ctx, "send"), image,
+                                       [&args] { return args.no_backup; });
+  switch (sent.status) {
+    case SendStatus::kNoAnswer:
+      if (link->PsfFrameSent()) break;
+      ctx.Error("Unable to output psf.", ctx.NoAnswerAdvice());
+      return kExitNoAnswer;
+    case SendStatus::kNotRead:
+      ctx.Error(kOwnSetUnreadMessage, NoBackupAdvice());
+      return kExitNoAnswer;
+    case SendStatus::kNotJournaled:
+      ctx.Error(kNotJournaledMessage, JournalAdvice());
+      return kExitFileWrite;
+    case SendStatus::kAccepted:
+    case SendStatus::kNotAccepted:
+      break;
+  }
+  if (!sent.copied) {
+    ctx.err << "kelvt-cli: warning: the controller's own PSF could not be read; it was "
+               "replaced without a copy (--no-backup)\n";
+  }
+  const bool accepted = sent.status == SendStatus::kAccepted;
   if (ctx.options.json) {
     JsonWriter json(ctx.out);
-    json.BeginObject().Field("file", args.file).Field("accepted", accepted).EndObject().EndLine();
+    json.BeginObject().Field("file", args.file).Field("accepted", accepted).Key("entry");
+    if (sent.entry_id.empty()) json.Null(); else json.String(sent.entry_id);
+    json.EndObject().EndLine();
   } else if (accepted) {
     ctx.out << "PSF Accepted\n";
   }
@@ -253,6 +273,8 @@ void AddPsfCommands(CLI::App& app, CliContext& ctx, Commands& commands) {
   CLI::App* send =
       psf->add_subcommand("send", "Send the PSF of a .PSF file to the controller");
   send->add_option("FILE", args->file, "The .PSF file to send")->required();
+  send->add_flag("--no-backup", args->no_backup,
+                 "Send even when the controller's own PSF cannot be read (and so not journaled)");
   commands.push_back({send, [&ctx, args] { return RunSend(ctx, *args); }});
 
   CLI::App* show = psf->add_subcommand(

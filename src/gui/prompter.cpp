@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "gui/active_dialog.h"
+#include "ops/status_messages.h"
 
 namespace kelvt {
 namespace {
@@ -31,16 +32,18 @@ class QtPrompter final : public Prompter {
     WaitCursor::SuspendAll();
     QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption),
                     QString::fromStdString(text), QMessageBox::NoButton, parent);
-    if (buttons == PromptButtons::YesNo) {
+    const bool question = buttons != PromptButtons::Ok;
+    if (question) {
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-      box.setDefaultButton(QMessageBox::Yes);
+      box.setDefaultButton(buttons == PromptButtons::YesNoDefaultNo ? QMessageBox::No
+                                                                     : QMessageBox::Yes);
     } else {
       box.setStandardButtons(QMessageBox::Ok);
     }
     if (!detail.empty()) box.setDetailedText(QString::fromStdString(detail));
     const int pressed = box.exec();
     WaitCursor::ResumeAll();
-    if (buttons == PromptButtons::YesNo) {
+    if (question) {
       return pressed == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
     }
     return PromptAnswer::Ok;
@@ -103,5 +106,11 @@ Prompter& CurrentPrompter() {
 }
 
 void SetPrompter(Prompter* prompter) { g_installed = prompter; }
+
+bool AskSendUnread(QWidget* parent) {
+  return CurrentPrompter().Message(parent, kSendUnreadQuestion, kWindowCaption,
+                                   PromptButtons::YesNoDefaultNo,
+                                   PromptIcon::Question) == PromptAnswer::Yes;
+}
 
 }  // namespace kelvt

@@ -12,7 +12,8 @@ class QWidget;
 namespace kelvt {
 
 enum class PromptIcon { None, Information, Warning, Stop, Question };
-enum class PromptButtons { Ok, YesNo };
+// YesNoDefaultNo: a question whose safe answer is No (Enter answers No).
+enum class PromptButtons { Ok, YesNo, YesNoDefaultNo };
 enum class PromptAnswer { Ok, Yes, No };
 
 class Prompter {
@@ -32,6 +33,10 @@ class Prompter {
   // The warning beep some rules sound.
   virtual void Beep() = 0;
 };
+
+// Before a change whose controller answered but whose own set could not be
+// read (so no copy is kept): "Send anyway?", No the default. True for Yes.
+bool AskSendUnread(QWidget* parent);
 
 // The installed prompter (the real one unless a test installed another).
 Prompter& CurrentPrompter();

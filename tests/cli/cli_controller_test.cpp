@@ -224,7 +224,27 @@ TEST_F(CliControllerTest, PsfSendPutsTheFileIntoTheController) {
 TEST_F(CliControllerTest, PsfSendJson) {
   const std::string path = WriteSet("lbb.PSF", "LBB");
   ASSERT_EQ(Run({"psf", "send", path, "--json"}), kExitOk) << err.str();
-  EXPECT_EQ(WithoutTime(out.str()), "{\"file\":\"" + path + "\",\"accepted\":true}\n");
+  EXPECT_EQ(WithoutTime(out.str()),
+            "{\"file\":\"" + path + "\",\"accepted\":true,\"entry\":null}\n");
+}
+
+// The controller answers but its set cannot be read: no copy, so nothing is
+// sent unless --no-backup says to.
+TEST_F(CliControllerTest, PsfSendRefusesWithoutACopyUnlessNoBackup) {
+  controller.intercept = [](ScriptedController& c, kelvt::test::ScriptedPort& port,
+                            const char* data, int count) {
+    if (count != 4 || data[2] != 'D') return false;
+    port.QueueReply(std::string(kPsfFrameSize, 'x'), 0, c.baud);
+    return true;
+  };
+  const std::string path = WriteSet("lbb.PSF", "LBB");
+  EXPECT_EQ(Run({"psf", "send", path}), kExitNoAnswer);
+  EXPECT_NE(err.str().find("kelvt-cli: The controller's own PSF could not be read.\n"),
+            std::string::npos) << err.str();
+  EXPECT_EQ(controller.psf_writes, 0);
+  ASSERT_EQ(Run({"psf", "send", path, "--no-backup"}), kExitOk) << err.str();
+  EXPECT_EQ(controller.psf_writes, 1);
+  EXPECT_NE(err.str().find("without a copy"), std::string::npos) << err.str();
 }
 
 TEST_F(CliControllerTest, PsfSendToAControllerThatRefuses) {
@@ -479,7 +499,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "{time:s,source:s,file:s," + kFieldsShape + "}\n"},
         ShapeCase{"psf_show", {"psf", "show", "@trial.PSF"}, kExitOk,
                   "{time:s,source:s," + kFieldsShape + "}\n"},
-        ShapeCase{"psf_send", {"psf", "send", "@trial.PSF"}, kExitOk, "{time:s,file:s,accepted:b}\n"},
+        ShapeCase{"psf_send", {"psf", "send", "@trial.PSF"}, kExitOk, "{time:s,file:s,accepted:b,entry:s}\n"},
         ShapeCase{"psf_diff", {"psf", "diff", "@trial.PSF", "controller"}, kExitDifferent,
                   "{time:s,a:s,b:s,identical:b,differences:[{key:s,label:s,a:s,b:s}]}\n"},
         ShapeCase{"beams", {"beams", "--filter", "both"}, kExitOk, kScanShape},
