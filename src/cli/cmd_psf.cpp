@@ -12,6 +12,8 @@
 #include "ops/journaled_send.h"
 #include "ops/status_messages.h"
 #include "cli/psf_restore.h"
+#include "cli/set_output.h"
+#include "ops/set_changes.h"
 #include "cli/json_writer.h"
 #include "ops/psf_fields.h"
 #include "ops/psf_report.h"
@@ -102,18 +104,37 @@ void WriteFieldsText(std::ostream& out, const PsfRecord& record) {
   }
 }
 
+}  // namespace
+
+int PrintSet(CliContext& ctx, const std::string& source, const PsfRecord& record) {
+  if (ctx.options.json) {
+    JsonWriter json(ctx.out);
+    json.BeginObject().Field("source", source);
+    WriteFieldsJson(json, record);
+    json.EndObject().EndLine();
+  } else {
+    WriteFieldsText(ctx.out, record);
+  }
+  return kExitOk;
+}
+
+void PrintSetReport(CliContext& ctx, const PsfRecord& record, const PsfReportSource& about) {
+  ctx.out << PsfReportHtml(DescribePsf(record), about);
+}
+
+namespace {
+
 int ShowSet(CliContext& ctx, const std::string& source, const PsfRecord& record,
             const std::string& written_to) {
+  if (written_to.empty()) return PrintSet(ctx, source, record);
   if (ctx.options.json) {
     JsonWriter json(ctx.out);
     json.BeginObject().Field("source", source);
     if (!written_to.empty()) json.Field("file", written_to);
     WriteFieldsJson(json, record);
     json.EndObject().EndLine();
-  } else if (!written_to.empty()) {
-    ctx.out << "PSF written to " << Printable(written_to) << '\n';
   } else {
-    WriteFieldsText(ctx.out, record);
+    ctx.out << "PSF written to " << Printable(written_to) << '\n';
   }
   return kExitOk;
 }
@@ -127,14 +148,6 @@ int RunGet(CliContext& ctx, const PsfArgs& args) {
     return kExitFileWrite;
   }
   return ShowSet(ctx, kControllerSource, record, args.file);
-}
-
-std::string ImageText(const PsfImage& image, int from, int length) {
-  std::string text;
-  for (int i = from; i < from + length && image[i] != '\0' && image[i] != '\x01'; ++i) {
-    text += image[i];
-  }
-  return text;
 }
 
 int WriteReport(CliContext& ctx, const std::string& source, const SetSource& sets,
@@ -151,7 +164,7 @@ int WriteReport(CliContext& ctx, const std::string& source, const SetSource& set
   } else {
     about.origin = "File " + source;
   }
-  ctx.out << PsfReportHtml(DescribePsf(record), about);
+  PrintSetReport(ctx, record, about);
   return kExitOk;
 }
 
