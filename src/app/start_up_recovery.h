@@ -1,15 +1,19 @@
 #pragma once
-// At start-up: a set the journal still holds unfinished (the tool was killed
-// or the machine lost power while a controller ran another set) is offered
-// for sending back, one question per entry.
+// At start-up: the sets the journal still holds unfinished (the tool was
+// killed or the machine lost power while a controller ran another set) are
+// offered in one window, for the devices present now.
 
 class QWidget;
 
 namespace kelvt {
 
-// Asks about each unfinished entry of the installed journal, newest first
-// (so that Yes to all leaves the oldest, the controller's own, in place);
-// Yes sends it back on its port. Nothing without a journal.
-void OfferUnfinishedSets(QWidget* parent, int baud_rate);
+class SerialDeviceSource;
+
+// Lists the unfinished entries of the installed journal whose device is
+// present now (`devices`: the serial devices found; null for the system's)
+// in one window; the chosen ones go back on the port that leads to their
+// device, each controller asked who it is first. Entries of absent devices
+// wait without a word. Nothing without a journal.
+void OfferUnfinishedSets(QWidget* parent, int baud_rate, SerialDeviceSource* devices = nullptr);
 
 }  // namespace kelvt

@@ -122,8 +122,11 @@ void CliRestore::KeepCopy(const PsfImage& own) {
 std::string JournalAdvice() {
   const SetJournal* journal = InstalledJournal();
   const std::string folder = journal != nullptr ? journal->Folder() : std::string();
+  const std::string why = journal != nullptr && !journal->Problem().empty()
+                            ? journal->Problem()
+                            : std::string(std::strerror(errno));
   return "The controller's own set could not be saved in the journal" +
-         (folder.empty() ? std::string() : " (" + folder + ")") + ": " + std::strerror(errno) +
+         (folder.empty() ? std::string() : " (" + folder + ")") + ": " + why +
          ".\nNothing was changed on the controller. Free some space (or set XDG_STATE_HOME to a "
          "folder that takes files) and try again.";
 }

@@ -1,6 +1,11 @@
 #include "gui/prompter.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QString>
@@ -32,18 +37,18 @@ class QtPrompter final : public Prompter {
     WaitCursor::SuspendAll();
     QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption),
                     QString::fromStdString(text), QMessageBox::NoButton, parent);
-    const bool question = buttons != PromptButtons::Ok;
-    if (question) {
+    const bool yes_no = buttons != PromptButtons::Ok;
+    if (yes_no) {
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       box.setDefaultButton(buttons == PromptButtons::YesNoDefaultNo ? QMessageBox::No
-                                                                     : QMessageBox::Yes);
+                                                                    : QMessageBox::Yes);
     } else {
       box.setStandardButtons(QMessageBox::Ok);
     }
     if (!detail.empty()) box.setDetailedText(QString::fromStdString(detail));
     const int pressed = box.exec();
     WaitCursor::ResumeAll();
-    if (question) {
+    if (yes_no) {
       return pressed == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
     }
     return PromptAnswer::Ok;
@@ -73,6 +78,40 @@ class QtPrompter final : public Prompter {
     WaitCursor::ResumeAll();
     if (chosen.isEmpty()) return false;
     folder = chosen.toStdString();
+    return true;
+  }
+
+  bool ChooseItems(QWidget* parent, const std::string& text, const std::string& caption,
+                   const std::vector<std::string>& items, const std::string& accept,
+                   std::vector<bool>& chosen) override {
+    WaitCursor::SuspendAll();
+    QDialog dialog(parent);
+    dialog.setWindowTitle(QString::fromStdString(caption));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(QString::fromStdString(text), &dialog);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto* list = new QListWidget(&dialog);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      auto* item = new QListWidgetItem(QString::fromStdString(items[i]), list);
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+      item->setCheckState(i < chosen.size() && chosen[i] ? Qt::Checked : Qt::Unchecked);
+    }
+    list->setMinimumWidth(560);
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    buttons->addButton(QString::fromStdString(accept), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QDialogButtonBox::Cancel);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    WaitCursor::ResumeAll();
+    if (!accepted) return false;
+    chosen.assign(items.size(), false);
+    for (int i = 0; i < list->count(); ++i) {
+      chosen[static_cast<std::size_t>(i)] = list->item(i)->checkState() == Qt::Checked;
+    }
     return true;
   }
 

@@ -4,6 +4,7 @@
 // text, caption, button set and icon.
 
 #include <string>
+#include <vector>
 
 #include "psf/captions.h"
 
@@ -12,7 +13,8 @@ class QWidget;
 namespace kelvt {
 
 enum class PromptIcon { None, Information, Warning, Stop, Question };
-// YesNoDefaultNo: a question whose safe answer is No (Enter answers No).
+// YesNoDefaultNo: Enter (the default button) answers No, for a question
+// whose Yes could do harm.
 enum class PromptButtons { Ok, YesNo, YesNoDefaultNo };
 enum class PromptAnswer { Ok, Yes, No };
 
@@ -30,6 +32,12 @@ class Prompter {
   virtual bool SavePsfFile(QWidget* parent, std::string& path) = 0;
   // The record folder dialog: starts in `folder`; true and the folder on OK.
   virtual bool ChooseFolder(QWidget* parent, std::string& folder) = 0;
+  // A window with `text` above a list of `items`, each with a check box
+  // (ticked as `chosen` says on entry), and the buttons `accept` and Cancel.
+  // True with the ticks in `chosen` on `accept`; false on Cancel.
+  virtual bool ChooseItems(QWidget* parent, const std::string& text, const std::string& caption,
+                           const std::vector<std::string>& items, const std::string& accept,
+                           std::vector<bool>& chosen) = 0;
   // The warning beep some rules sound.
   virtual void Beep() = 0;
 };

@@ -50,6 +50,7 @@ StampStatus StampPartNumber(ControllerLink& link, SavedSetGuard& guard, const ch
     return StampStatus::BadPartNumber;
   }
   if (!HasLength(date_code, 4)) return StampStatus::BadDateCode;
+  guard.SetStamp(std::string(part_number, 6), std::string(date_code, 4));
   switch (guard.ReadOwn()) {
     case KeepResult::kKept: break;
     case KeepResult::kNotRead: return StampStatus::InputPsfFailed;

@@ -1,21 +1,165 @@
 #include "ops/recover.h"
 
+#include <cstdio>
+
 #include "link/controller_link.h"
+#include "link/diagnostic_record.h"
+#include "ops/confirmed_read.h"
 #include "ops/send_back.h"
 #include "platform/tick.h"
+#include "serial/device_mapping.h"
 
 namespace kelvt {
+namespace {
 
-int RecoverUnfinished(ControllerLink& link, SetJournal& journal,
-                      const std::vector<JournalEntry>& entries) {
-  for (const JournalEntry& entry : entries) {
-    PsfImage image;
-    if (!journal.Load(entry, image)) return 0;
-    if (!link.OutputPsf(image)) return 0;
-    journal.MarkFinished(entry.id);
+std::string Comparable(std::string text) {
+  while (!text.empty() && (text.back() == '\0' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::string Shown(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u < 0x7F) {
+      out += c;
+    } else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", u);
+      out += hex;
+    }
   }
-  if (!entries.empty()) BusyWait(kPauseAfterSendBackMs);  // as after any restore, before the port closes
+  return out;
+}
+
+}  // namespace
+
+int AskControllerIdentity(ControllerLink& link, ControllerIdentity& who) {
+  DiagnosticRecord diag;
+  if (!link.InputDiagnostics(diag)) return 0;
+  who.letter = link.ControllerId();
+  who.part_number = Comparable(std::string(diag.part_number, sizeof diag.part_number - 1));
+  who.date_code = Comparable(std::string(diag.date_code, sizeof diag.date_code - 1));
   return 1;
+}
+
+bool EntryMatchesController(const JournalEntry& entry, const ControllerIdentity& who) {
+  if (entry.letter != 0 && who.letter != 0 && entry.letter != who.letter) return false;
+  const std::string part = Comparable(who.part_number);
+  const std::string date = Comparable(who.date_code);
+  const bool old_matches =
+      Comparable(entry.part_number) == part && Comparable(entry.date_code) == date;
+  const bool new_matches = entry.has_sent && Comparable(entry.new_part_number) == part &&
+                           Comparable(entry.new_date_code) == date;
+  return old_matches || new_matches;
+}
+
+std::string DescribeController(const ControllerIdentity& who) {
+  std::string text = "controller ";
+  text += who.letter != 0 ? Shown(std::string(1, who.letter)) : std::string("?");
+  text += ", part number " + (who.part_number.empty() ? std::string("(none)") : Shown(who.part_number));
+  text += ", date code " + (who.date_code.empty() ? std::string("(none)") : Shown(who.date_code));
+  return text;
+}
+
+RecoverOutcome RecoverUnfinished(ControllerLink& link, SetJournal& journal,
+                                 const std::vector<JournalEntry>& entries, bool force,
+                                 const JournalTag& tag) {
+  RecoverOutcome outcome;
+  struct Loaded {
+    const JournalEntry* entry;
+    PsfImage image;
+  };
+  std::vector<Loaded> sets;
+  std::vector<const JournalEntry*> unloadable;
+  for (const JournalEntry& entry : entries) {
+    Loaded loaded{&entry, {}};
+    const LoadResult read = journal.Load(entry, loaded.image);
+    if (read != LoadResult::kOk) {
+      outcome.skipped.push_back(entry.time + " (" + (entry.legacy ? entry.path : entry.set_path) +
+                                "): " + LoadResultText(read));
+      unloadable.push_back(&entry);
+      continue;
+    }
+    sets.push_back(loaded);
+  }
+  if (sets.empty()) {
+    outcome.status = RecoverStatus::kNothingLoadable;
+    return outcome;
+  }
+  if (!AskControllerIdentity(link, outcome.controller)) {
+    outcome.status = RecoverStatus::kNoAnswer;
+    return outcome;
+  }
+  for (const Loaded& loaded : sets) {
+    if (EntryMatchesController(*loaded.entry, outcome.controller) || force) continue;
+    outcome.expected = loaded.entry->Controller();
+    outcome.status = RecoverStatus::kMismatch;
+    return outcome;
+  }
+
+  // What the controller holds now is journaled before anything replaces it.
+  PsfImage present;
+  if (!ReadConfirmedPsf(link, present)) {
+    outcome.status = RecoverStatus::kNotRead;
+    return outcome;
+  }
+  JournalRecord replaced;
+  replaced.tag = tag;
+  replaced.tag.operation = "recover";
+  replaced.controller = outcome.controller;
+  replaced.before = present;
+  if (!journal.Add(replaced, outcome.replaced_id)) {
+    outcome.status = RecoverStatus::kNotJournaled;
+    return outcome;
+  }
+  for (Loaded& loaded : sets) {
+    if (!link.OutputPsf(loaded.image)) {
+      // Nothing reached the controller: the set it holds is no longer at stake.
+      if (outcome.sent == 0 && !link.PsfFrameSent()) journal.MarkFinished(outcome.replaced_id);
+      outcome.status = RecoverStatus::kNoAnswer;
+      return outcome;
+    }
+    ++outcome.sent;
+    outcome.last_time = loaded.entry->time;
+    journal.MarkPutBack(loaded.entry->id);
+  }
+  // The replaced set was changed on purpose: nothing is owed for it.
+  journal.MarkFinished(outcome.replaced_id);
+  // An entry that could not be sent but is newer than the last set sent is
+  // settled: the controller holds a set from before it. An older one is not.
+  const JournalEntry* oldest_sent = sets.back().entry;
+  for (const JournalEntry* entry : unloadable) {
+    if (entry < oldest_sent) {
+      journal.MarkFinished(entry->id);
+    } else {
+      ++outcome.unsent_older;
+    }
+  }
+  BusyWait(kPauseAfterSendBackMs);  // as after any restore, before the port closes
+  return outcome;
+}
+
+std::string PresentPathOf(const JournalEntry& entry, const std::vector<SerialDevice>& found) {
+  // An entry of the previous version knows only its path.
+  const DeviceIdentity then = entry.legacy ? IdentifyDevice(entry.tag.device) : entry.device;
+  if (then.network) return entry.tag.device;
+  if (DevicePresent(entry.tag.device) && SameDevice(then, IdentifyDevice(entry.tag.device))) {
+    return entry.tag.device;
+  }
+  if (!then.by_id.empty() && DevicePresent(then.by_id)) return then.by_id;
+  for (const SerialDevice& device : found) {
+    if (SameDevice(then, IdentifyDevice(device.path))) return device.path;
+  }
+  return {};
+}
+
+std::string EntryLine(const JournalEntry& entry, const std::string& present_path) {
+  std::string line = entry.time + "  " + entry.tag.operation + "  ";
+  line += entry.tag.port.empty() ? entry.tag.device : entry.tag.port + " (" + entry.tag.device + ")";
+  if (!present_path.empty() && present_path != entry.tag.device) line += ", now " + present_path;
+  line += "  " + DescribeController(entry.Controller());
+  return line;
 }
 
 }  // namespace kelvt

@@ -3,6 +3,7 @@
 #include "link/controller_link.h"
 #include "ops/confirmed_read.h"
 #include "ops/psf_check.h"
+#include "ops/recover.h"
 #include "ops/send_back.h"
 
 namespace kelvt {
@@ -18,10 +19,39 @@ KeepResult SavedSetGuard::ReadOwn() {
   return Adopt(own) ? KeepResult::kKept : KeepResult::kNotJournaled;
 }
 
+namespace {
+
+// Whether the set's part number and date code (bytes 66-75) say who the
+// controller is: after the editor's Send they may hold 0x01 bytes (the
+// controller keeps its own), and then only its diagnostics tell.
+bool SetNamesController(const PsfImage& own) {
+  for (int i = 66; i < 76; ++i) {
+    const auto c = static_cast<unsigned char>(own[i]);
+    if (c != 0 && (c < 0x20 || c >= 0x7F)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int SavedSetGuard::Adopt(const PsfImage& own) {
   Finish();
   own_ = own;
-  if (journal_ != nullptr && !journal_->Add(own_, tag_, entry_id_)) {
+  JournalRecord record;
+  record.tag = tag_;
+  record.before = own_;
+  if (link_.ControllerId() != 0) record.controller.letter = link_.ControllerId();
+  if (journal_ != nullptr && !SetNamesController(own_)) {
+    ControllerIdentity who;
+    if (AskControllerIdentity(link_, who)) record.controller = who;
+  }
+  if (!stamp_part_.empty()) {
+    record.has_sent = true;
+    record.sent = own_;
+    record.sent.SetPartNumber(stamp_part_.c_str());
+    record.sent.SetDateCode(stamp_date_.c_str());
+  }
+  if (journal_ != nullptr && !journal_->Add(record, entry_id_)) {
     entry_id_.clear();
     return 0;
   }

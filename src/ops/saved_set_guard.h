@@ -44,6 +44,15 @@ class SavedSetGuard {
   // and journals it. 1, or 0 when it could not be journaled.
   int Adopt(const PsfImage& own);
   const PsfImage& Own() const { return own_; }
+  // A stamp: the entry also records the set to be sent (the own set with
+  // this part number and date code), so that a later recover knows the
+  // controller under either. Call before ReadOwn.
+  void SetStamp(const std::string& part_number, const std::string& date_code) {
+    stamp_part_ = part_number;
+    stamp_date_ = date_code;
+  }
+  // The journal entry of the own set ("" when none).
+  const std::string& EntryId() const { return entry_id_; }
   bool Holding() const { return holding_; }
 
   // The controller now runs (or may run) another set.
@@ -70,6 +79,8 @@ class SavedSetGuard {
   JournalTag tag_;
   PsfImage own_;
   std::string entry_id_;
+  std::string stamp_part_;
+  std::string stamp_date_;
   bool holding_ = false;
   bool armed_ = false;
 };

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace kelvt {
 namespace {
@@ -67,7 +69,25 @@ int MakeFolders(const std::string& folder, unsigned mode) {
   return 1;
 }
 
-int ReplaceFileDurably(const char* path, const char* data, std::size_t size, unsigned new_mode) {
+// A new file beside `target`, created with `mode` less the umask (the
+// kernel applies it; mkstemp's fixed 0600 would not show the user's wish).
+static int CreateTempBeside(const std::string& target, unsigned mode, std::string& temp) {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u-%ld", static_cast<long>(::getpid()),
+                  ++counter, static_cast<long>(::time(nullptr)) ^ (attempt * 7919L));
+    temp = target + suffix;
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          static_cast<mode_t>(mode));
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+int ReplaceFileDurably(const char* path, const char* data, std::size_t size, unsigned new_mode,
+                       bool* renamed) {
+  if (renamed != nullptr) *renamed = false;
   if (path == nullptr || path[0] == '\0') {
     errno = ENOENT;
     return 0;
@@ -78,17 +98,16 @@ int ReplaceFileDurably(const char* path, const char* data, std::size_t size, uns
 
   // Only a regular file is ever replaced: never a device, FIFO or folder.
   struct stat existing {};
-  if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode)) {
     errno = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
     return 0;
   }
-  std::string temp = target + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  std::string temp;
+  const int fd = CreateTempBeside(target, new_mode, temp);
   if (fd < 0) return 0;
-  struct stat old {};
-  mode_t mode = static_cast<mode_t>(new_mode);
-  if (::stat(target.c_str(), &old) == 0) mode = old.st_mode & 07777;
-  int ok = ::fchmod(fd, mode) == 0 && WriteAllTo(fd, data, size) && ::fsync(fd) == 0;
+  int ok = (!exists || ::fchmod(fd, existing.st_mode & 07777) == 0) &&
+           WriteAllTo(fd, data, size) && ::fsync(fd) == 0;
   int err = errno;
   if (::close(fd) != 0 && ok) {
     ok = 0;
@@ -103,6 +122,7 @@ int ReplaceFileDurably(const char* path, const char* data, std::size_t size, uns
     errno = err;
     return 0;
   }
+  if (renamed != nullptr) *renamed = true;
   return SyncFolderOf(target.c_str());
 }
 

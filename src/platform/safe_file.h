@@ -17,14 +17,17 @@ inline constexpr std::size_t kUserFileLimit = 1024 * 1024;
 // Writes `size` bytes to a temporary file beside `path` (through a symbolic
 // link: beside the file it names), syncs it, renames it over `path` and syncs
 // the folder. The file at `path` stays as it was after any failure, and the
-// temporary file is removed. A new file gets `new_mode`; an existing one
-// keeps its mode.
+// temporary file is removed. A new file gets `new_mode` less the umask; an
+// existing one keeps its mode. When only the folder's sync failed after the
+// rename, the result is 0 but the new file is in place: `renamed` (if given)
+// tells that apart (true from the rename on).
 int ReplaceFileDurably(const char* path, const char* data, std::size_t size,
-                       unsigned new_mode = 0644);
+                       unsigned new_mode = 0644, bool* renamed = nullptr);
 
 // Creates `path` as a new file (never through a symbolic link, never over an
-// existing file: EEXIST), mode 0600, writes and syncs it. Nothing is left
-// behind after a failed write.
+// existing file: EEXIST), mode 0600 less the umask, writes and syncs it.
+// Nothing is left behind after a failed write; when only the folder's sync
+// failed (0, errno set) the complete file is there.
 int CreateNewFile(const char* path, const char* data, std::size_t size);
 
 // Whether others may create files in the folder (world-writable, like /tmp).

@@ -33,6 +33,9 @@ int WriteImageFile(const char* path, const char* image);
 // Writes them to a new file (O_EXCL, O_NOFOLLOW, mode 0600; EEXIST when
 // `path` exists, a symbolic link included). Nothing is left after a failure.
 int CreateImageFile(const char* path, const char* image);
+// The file's text for `image` as WriteImageFile writes it, dated now, into
+// `text`; its length, or 0 when it did not fit `size` (6144 always does).
+std::size_t ImageFileText(const char* image, char* text, std::size_t size);
 // Encodes the record and writes it with WriteImageFile; same result.
 int WritePsfFile(const PsfRecord& record, const char* path);
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 namespace kelvt {
 namespace fs = std::filesystem;
@@ -79,26 +80,35 @@ std::string FindByIdLink(const std::string& kernel_name, const SysfsRoots& roots
   return found;
 }
 
+bool ReadSysfsSerialDevice(const std::string& kernel_name, const SysfsRoots& roots,
+                           SerialDevice& out) {
+  const fs::path sys_root = fs::path(roots.sys);
+  const fs::path tty = sys_root / "class" / "tty" / kernel_name;
+  std::error_code dev_ec;
+  const fs::path device = fs::canonical(tty / "device", dev_ec);
+  if (dev_ec) return false;  // nothing behind it
+  std::error_code type_ec;
+  if (fs::exists(tty / "type", type_ec) && ReadAttribute(tty / "type") == "0") return false;
+
+  SerialDevice d;
+  d.kernel_name = kernel_name;
+  d.driver = DriverOf(device, fs::canonical(sys_root, dev_ec));
+  ReadUsbAttributes(device, fs::canonical(sys_root, dev_ec), d);
+  d.by_id = FindByIdLink(d.kernel_name, roots);
+  d.path = !d.by_id.empty() ? d.by_id : (fs::path(roots.dev) / d.kernel_name).string();
+  out = std::move(d);
+  return true;
+}
+
 std::vector<SerialDevice> ListSysfsSerialDevices(const SysfsRoots& roots) {
   std::vector<SerialDevice> devices;
-  const fs::path sys_root = fs::path(roots.sys);
   std::error_code ec;
-  for (fs::directory_iterator it(sys_root / "class" / "tty", ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const fs::path tty = it->path();
-    std::error_code dev_ec;
-    const fs::path device = fs::canonical(tty / "device", dev_ec);
-    if (dev_ec) continue;  // nothing behind it
-    std::error_code type_ec;
-    if (fs::exists(tty / "type", type_ec) && ReadAttribute(tty / "type") == "0") continue;
-
+  for (fs::directory_iterator it(fs::path(roots.sys) / "class" / "tty", ec), end;
+       !ec && it != end; it.increment(ec)) {
     SerialDevice d;
-    d.kernel_name = tty.filename().string();
-    d.driver = DriverOf(device, fs::canonical(sys_root, dev_ec));
-    ReadUsbAttributes(device, fs::canonical(sys_root, dev_ec), d);
-    d.by_id = FindByIdLink(d.kernel_name, roots);
-    d.path = !d.by_id.empty() ? d.by_id : (fs::path(roots.dev) / d.kernel_name).string();
-    devices.push_back(std::move(d));
+    if (ReadSysfsSerialDevice(it->path().filename().string(), roots, d)) {
+      devices.push_back(std::move(d));
+    }
   }
   SortSerialDevices(devices);
   return devices;

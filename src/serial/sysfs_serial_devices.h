@@ -21,6 +21,11 @@ struct SysfsRoots {
 // UART for).
 std::vector<SerialDevice> ListSysfsSerialDevices(const SysfsRoots& roots = {});
 
+// One tty by kernel name (ttyUSB0), as ListSysfsSerialDevices lists it;
+// false when sysfs shows no hardware behind it.
+bool ReadSysfsSerialDevice(const std::string& kernel_name, const SysfsRoots& roots,
+                           SerialDevice& out);
+
 // By kernel name, its trailing number counted as a number (ttyS2 before ttyS10).
 void SortSerialDevices(std::vector<SerialDevice>& devices);
 

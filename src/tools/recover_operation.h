@@ -1,6 +1,10 @@
 #pragma once
-// Puts a set left unfinished in the journal back on its controller: the
-// start-up question's Yes.
+// Puts sets left unfinished in the journal back on their controller: the
+// start-up question's choice. The controller is asked who it is first; when
+// it is another one, the user is told so and asked (default No) before
+// anything is sent.
+
+#include <vector>
 
 #include "gui/operation.h"
 #include "ops/set_journal.h"
@@ -9,18 +13,21 @@ namespace kelvt {
 
 class RecoverOperation : public Operation {
  public:
-  RecoverOperation(QWidget* parent, int port_number, int baud_rate, JournalEntry entry);
-  // Sends the entry's set through the core recover path, marks it finished
-  // and says what happened. 1 when the set is back, else 0.
+  // `entries`: of one device, newest first.
+  RecoverOperation(QWidget* parent, int port_number, int baud_rate,
+                   std::vector<JournalEntry> entries);
+  // Sends the entries' sets through the core recover path, marks them put
+  // back and says what happened. 1 when the sets are back, else 0.
   int Execute() override;
 
  private:
-  JournalEntry entry_;
+  std::vector<JournalEntry> entries_;
 };
 
-// The port (0-based) whose device is the entry's: its own COM<n> when that
-// still names the device, else the first port mapped to it; -1 for none.
-int PortOfEntry(const JournalEntry& entry, const DeviceOverrides& overrides);
+// The port (0-based) that leads to the device at `path` (by device identity):
+// `preferred` ("COM3") when it does, else the first; -1 for none.
+int PortOfDevice(const std::string& path, const std::string& preferred,
+                 const DeviceOverrides& overrides);
 
 // "COM3 (/dev/ttyUSB0)", or the device alone when the entry has no port.
 std::string EntryPlace(const JournalEntry& entry);

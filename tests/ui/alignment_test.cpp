@@ -212,13 +212,13 @@ TEST_F(AlignmentTest, JournalHoldsTheOwnSetWhileTheAlignmentSetRuns) {
   SetJournal journal(folder.path().toStdString());
   InstallJournal(&journal);
   std::vector<JournalEntry> while_open;
-  RunAlignment([&](CAlignmentDlg*) { while_open = journal.Unfinished(""); });
+  RunAlignment([&](CAlignmentDlg*) { while_open = journal.Unfinished(); });
   InstallJournal(nullptr);
   ASSERT_EQ(while_open.size(), 1u);
   EXPECT_EQ(while_open[0].tag.operation, "alignment");
   EXPECT_EQ(while_open[0].tag.port, "COM3");
   PsfImage kept;
-  ASSERT_EQ(journal.Load(while_open[0], kept), 1);
+  ASSERT_EQ(journal.Load(while_open[0], kept), LoadResult::kOk);
   EXPECT_EQ(std::string(kept.Data(), kPsfSize), Original());
   EXPECT_EQ(Held(), Original());
   const std::vector<JournalEntry> after = journal.Entries();

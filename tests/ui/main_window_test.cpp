@@ -13,6 +13,7 @@
 #include <QTextBrowser>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/help_window.h"
@@ -361,12 +362,31 @@ TEST(Application, StartUpSetsCaptionColoursAndTheHelpCheck) {
   QDir::setCurrent(old_dir);
 }
 
-// A set left unfinished by an earlier run: the start-up question names when,
-// where and what; No keeps the entry, Yes puts the set back and finishes it.
-TEST(Application, StartUpOffersEachUnfinishedSetAndYesPutsItBack) {
-  for (const PromptAnswer answer : {PromptAnswer::No, PromptAnswer::Yes}) {
-    SCOPED_TRACE(answer == PromptAnswer::Yes ? "Yes" : "No");
+// Sets left unfinished by an earlier run: one window lists those whose device
+// is present now (an absent device's entry waits); Cancel keeps them, the
+// chosen ones go back once the controller says it is the one the set came
+// from, and another controller is refused unless the user says Yes to a
+// question whose default is No.
+TEST(Application, StartUpListsPresentDevicesAndPutsBackOnlyOnTheRightController) {
+  const struct {
+    const char* name;
+    std::optional<std::vector<bool>> choice;
+    const char* diag_part;  // what the controller's diagnostics say
+    PromptAnswer force;     // the answer to the other-controller question
+    bool put_back;
+  } rows[] = {
+      {"Cancel", std::nullopt, nullptr, PromptAnswer::No, false},
+      {"Chosen", std::vector<bool>{true}, nullptr, PromptAnswer::No, true},
+      {"Not chosen", std::vector<bool>{false}, nullptr, PromptAnswer::No, false},
+      {"Other controller, No", std::vector<bool>{true}, "OTHER1", PromptAnswer::No, false},
+      {"Other controller, Yes", std::vector<bool>{true}, "OTHER1", PromptAnswer::Yes, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
     TempConfigHome config;
+    const std::string device = config.Folder() + "/ttyFAKE3";
+    std::ofstream(device) << "";
+    config.WriteSettings("[Devices]\nCOM3=" + device + "\n");
     QTemporaryDir state;
     ASSERT_TRUE(state.isValid());
     const QByteArray old_state = qgetenv("XDG_STATE_HOME");
@@ -376,13 +396,19 @@ TEST(Application, StartUpOffersEachUnfinishedSetAndYesPutsItBack) {
     VirtualTickSource ticks(5000);
     ScopedTickSource scope(&ticks);
     test::ScriptedController controller;
+    const std::string part(controller.psf + 66, 6), date(controller.psf + 72, 4);
+    controller.diagnostics = test::ScriptedController::DiagnosticsReply(
+        'A', {{'E', '1', '8', '0'}, {'R', '1', '8', '0'}}, row.diag_part ? row.diag_part : part,
+        date);
     PsfImage own;
     own.FromBytes(controller.psf, 0);
     own.Data()[2] = 'j';  // the controller now holds another set than its own
     own.UpdateCheckSum();
     std::string id;
-    ASSERT_EQ(journal.Add(own, {"COM3", DevicePathForPort(2), "alignment"}, id), 1);
-    const std::string time = journal.Entries().front().time;
+    ASSERT_EQ(journal.Add(own, {"COM3", device, "alignment"}, id), 1);
+    ASSERT_EQ(journal.Add(own, {"", "/dev/kelvt-absent", "trial run"}, id), 1);
+    const std::string time = journal.Entries().back().time;
+    const std::string before(controller.psf, kPsfSize);
     std::vector<int> ports;
     Operation::SetPortFactory([&](int port_number, long baud) {
       ports.push_back(port_number);
@@ -391,7 +417,8 @@ TEST(Application, StartUpOffersEachUnfinishedSetAndYesPutsItBack) {
       return std::unique_ptr<RS232>(std::move(port));
     });
     ScriptedPrompter prompter;
-    prompter.AnswerQuestions({answer});
+    if (row.choice) prompter.AnswerChoices({row.choice});
+    prompter.AnswerQuestions({row.force});
     {
       CKelvtApp app;
       ASSERT_EQ(app.InitInstance(false), 1);
@@ -400,25 +427,34 @@ TEST(Application, StartUpOffersEachUnfinishedSetAndYesPutsItBack) {
     InstallJournal(nullptr);
     qputenv("XDG_STATE_HOME", old_state);
 
-    ASSERT_FALSE(prompter.messages.empty());
-    const RecordedMessage& question = prompter.messages.front();
-    EXPECT_EQ(question.caption, "Kelvo-Tarn 2.0");
-    EXPECT_EQ(question.buttons, PromptButtons::YesNo);
-    EXPECT_NE(question.text.find(time), std::string::npos) << question.text;
-    EXPECT_NE(question.text.find("alignment on COM3 (/dev/ttyS2)"), std::string::npos) << question.text;
-    EXPECT_NE(question.text.find("Put the saved PSF back on that port now?"), std::string::npos);
-    if (answer == PromptAnswer::No) {
-      EXPECT_EQ(prompter.messages.size(), 1u);
-      EXPECT_TRUE(ports.empty());
-      EXPECT_EQ(controller.psf_writes, 0);
-      EXPECT_EQ(journal.Unfinished("").size(), 1u);
-    } else {
-      ASSERT_EQ(prompter.messages.size(), 2u);
-      EXPECT_EQ(prompter.messages[1].text, "The controller's own PSF is back on COM3 (/dev/ttyS2).");
-      EXPECT_EQ(ports, std::vector<int>{2});
-      EXPECT_EQ(controller.psf_writes, 1);
-      EXPECT_EQ(std::string(controller.psf, kPsfSize), std::string(own.Data(), kPsfSize));
-      EXPECT_TRUE(journal.Unfinished("").empty());
+    ASSERT_EQ(prompter.choices.size(), 1u);  // one window, the present device only
+    ASSERT_EQ(prompter.choices[0].items.size(), 1u);
+    const std::string& item = prompter.choices[0].items[0];
+    EXPECT_EQ(item.find(time + "  alignment  COM3 (" + device + ")  controller A, part number " +
+                        part),
+              0u)
+        << item;
+    EXPECT_EQ(prompter.choices[0].offered, std::vector<bool>{true});
+    EXPECT_EQ(ports, row.choice && (*row.choice)[0] ? std::vector<int>{2} : std::vector<int>{});
+    if (row.diag_part != nullptr) {
+      ASSERT_FALSE(prompter.messages.empty());
+      EXPECT_EQ(prompter.messages[0].buttons, PromptButtons::YesNoDefaultNo);
+      EXPECT_NE(prompter.messages[0].text.find("part number OTHER1"), std::string::npos)
+          << prompter.messages[0].text;
+      EXPECT_NE(prompter.messages[0].text.find("part number " + part), std::string::npos);
+    }
+    EXPECT_EQ(controller.psf_writes, row.put_back ? 1 : 0);
+    EXPECT_EQ(std::string(controller.psf, kPsfSize),
+              row.put_back ? std::string(own.Data(), kPsfSize) : before);
+    EXPECT_EQ(journal.Unfinished(IdentifyDevice(device)).size(), row.put_back ? 0u : 1u);
+    EXPECT_EQ(journal.Unfinished(IdentifyDevice("/dev/kelvt-absent")).size(), 1u);
+    if (row.put_back) {
+      // The set it held was journaled before it was replaced.
+      const JournalEntry replaced = journal.Entries().front();
+      EXPECT_EQ(replaced.tag.operation, "recover");
+      PsfImage held;
+      ASSERT_EQ(journal.Load(replaced, held), LoadResult::kOk);
+      EXPECT_EQ(std::string(held.Data() + 2, kPsfSize - 2), before.substr(2));
     }
   }
 }

@@ -34,6 +34,18 @@ PromptAnswer ScriptedPrompter::Message(QWidget* parent, const std::string& text,
   return answer;
 }
 
+bool ScriptedPrompter::ChooseItems(QWidget*, const std::string& text, const std::string&,
+                                   const std::vector<std::string>& items, const std::string&,
+                                   std::vector<bool>& chosen) {
+  choices.push_back({text, items, chosen});
+  if (choice_answers_.empty()) return false;
+  const std::optional<std::vector<bool>> answer = choice_answers_.front();
+  choice_answers_.pop_front();
+  if (!answer) return false;
+  chosen = *answer;
+  return true;
+}
+
 bool ScriptedPrompter::NextFile(std::string& path) {
   if (files_.empty()) return false;
   std::optional<std::string> next = files_.front();

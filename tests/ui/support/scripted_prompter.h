@@ -46,7 +46,21 @@ class ScriptedPrompter : public Prompter {
   bool SavePsfFile(QWidget* parent, std::string& path) override;
   // Takes its answer from ChooseFiles too; the folder it started in is kept.
   bool ChooseFolder(QWidget* parent, std::string& folder) override;
+  bool ChooseItems(QWidget* parent, const std::string& text, const std::string& caption,
+                   const std::vector<std::string>& items, const std::string& accept,
+                   std::vector<bool>& chosen) override;
   void Beep() override { ++beeps; }
+  // Answers to ChooseItems, in order: the ticks, or std::nullopt for Cancel
+  // (also when none is left).
+  void AnswerChoices(std::initializer_list<std::optional<std::vector<bool>>> answers) {
+    choice_answers_.insert(choice_answers_.end(), answers.begin(), answers.end());
+  }
+  struct RecordedChoice {
+    std::string text;
+    std::vector<std::string> items;
+    std::vector<bool> offered;  // the ticks as offered
+  };
+  std::vector<RecordedChoice> choices;
 
   std::vector<RecordedMessage> messages;
   std::vector<FileDialogKind> file_dialogs;
@@ -59,6 +73,7 @@ class ScriptedPrompter : public Prompter {
   bool NextFile(std::string& path);
 
   std::deque<PromptAnswer> answers_;
+  std::deque<std::optional<std::vector<bool>>> choice_answers_;
   std::deque<std::optional<std::string>> files_;
   std::function<void(const RecordedMessage&)> hook_;
 };
