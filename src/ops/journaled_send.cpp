@@ -13,9 +13,19 @@ SendResult SendWithCopy(ControllerLink& link, SetJournal* journal, const Journal
   SyncReply reply;
   if (!link.Synchronize(reply)) return result;
   if (ReadConfirmedPsf(link, result.before)) {
-    if (journal != nullptr && !journal->Add(result.before, tag, result.entry_id)) {
-      result.status = SendStatus::kNotJournaled;
-      return result;
+    if (journal != nullptr) {
+      JournalRecord record;
+      record.tag = tag;
+      record.controller.letter = link.ControllerId();
+      record.before = result.before;
+      record.has_sent = true;
+      record.sent = set;
+      // The change is meant: the entry records it, nothing is owed back.
+      record.finished = true;
+      if (!journal->Add(record, result.entry_id)) {
+        result.status = SendStatus::kNotJournaled;
+        return result;
+      }
     }
     result.copied = true;
   } else if (!send_unread || !send_unread()) {
@@ -23,8 +33,6 @@ SendResult SendWithCopy(ControllerLink& link, SetJournal* journal, const Journal
     return result;
   }
   const bool accepted = link.OutputPsf(set) != 0;
-  // The change was meant: nothing is owed back, whatever the controller did.
-  if (journal != nullptr && !result.entry_id.empty()) journal->MarkFinished(result.entry_id);
   if (accepted) {
     result.status = SendStatus::kAccepted;
   } else {

@@ -568,7 +568,7 @@ void CPsfConfigDlg::OnNullSpan() {
   if (LoopRunning()) return;
   {
     LoopScope command(*this);
-    RunNullSpanCalibration(operation->Link(), this);
+    RunNullSpanCalibration(operation->Link(), this, operation->Tag("null/span"));
   }
 }
 
