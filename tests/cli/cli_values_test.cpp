@@ -109,7 +109,9 @@ TEST(JournalSinceTest, DatesTimesAndAges) {
   for (const auto& row : rows) {
     std::time_t since = 0;
     EXPECT_EQ(ParseSince(row.text, now, since), row.want != -1) << row.text;
-    if (row.want != -1) EXPECT_EQ(since, row.want) << row.text;
+    if (row.want != -1) {
+      EXPECT_EQ(since, row.want) << row.text;
+    }
   }
   EXPECT_EQ(LocalTimeOf("2026-12-09"), -1);  // the journal always writes the time
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -103,7 +105,14 @@ TEST_F(HistoryTest, ListsChangesFollowsNewEntriesOpensInEditorAndPutsBack) {
   // shows without a reload.
   Send("TBB");
   QTRY_COMPARE_WITH_TIMEOUT(entries->rowCount(), 2, 5000);
+  EXPECT_EQ(dialog.Selected()->id, journal_.Entries().back().id);  // the selection stays
+  ASSERT_TRUE(dialog.Select(journal_.Entries().front().id));
   EXPECT_EQ(Cell(dialog.ChangeTable(), 0, 1) + ">" + Cell(dialog.ChangeTable(), 0, 2), "FBB>TBB");
+  dialog.CopyButton()->click();
+  const QString copied = QGuiApplication::clipboard()->text();
+  EXPECT_TRUE(copied.startsWith(QString::fromStdString(journal_.Entries().front().time + "\tCOM1 ")))
+      << copied.toStdString();
+  EXPECT_TRUE(copied.contains("meas1_mode\tMeasurement Mode #1\tFBB\tTBB\n")) << copied.toStdString();
   test::SaveScreenshot(&dialog, QStringLiteral("history"));
 
   // Put Back the first send: the simulator holds its set of before, byte for byte.
