@@ -308,7 +308,8 @@ LoadResult ReadLegacySet(const JournalEntry& e, PsfImage& image) {
     return errno == ENOENT ? LoadResult::kMissing : LoadResult::kDamaged;
   }
   char bytes[kPsfSize];
-  if (!ParsePsfText(text.data(), text.size(), bytes)) return LoadResult::kDamaged;
+  // A NUL or LF among the bytes leaves the text unreadable: inexact too.
+  if (!ParsePsfText(text.data(), text.size(), bytes)) return LoadResult::kInexact;
   char again[6144];
   const std::size_t len = ImageFileText(bytes, again, sizeof again);
   // Compare after the date line (the second).

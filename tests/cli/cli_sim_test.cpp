@@ -265,6 +265,73 @@ TEST_F(CliSimTest, KilledWatchLeavesTheOwnSetInTheJournalForRecover) {
   }
 }
 
+// Killed outright on a controller whose part number and date code hold '-'
+// and '/': recover, through the link's target and through a COM number
+// mapped to it, gives the simulator its own set back byte for byte. Another
+// controller on the same link is refused (exit 5, both named, its set
+// unchanged) unless --force, and the set it held is journaled first.
+TEST_F(CliSimTest, RecoverPutsTheExactSetBackOnlyOnItsOwnController) {
+  const std::string link = Path("ttyKT");
+  StartSim({"--link", link, "--part-number", "KT-100", "--date-code", "26/1", "--beams", "4-6"});
+  SetJournal journal(Path("kelvt"));  // the children's XDG_STATE_HOME is dir_
+  const auto kill_watch = [&] {
+    auto watch = Start({"--json", "beams", "--watch"});
+    ASSERT_TRUE(watch->WaitForOutput("\n", 15000)) << watch->err();
+    watch->Signal(SIGKILL);
+    watch->Finish(15000);
+  };
+  const auto newest_set = [&] {
+    PsfImage set;
+    EXPECT_EQ(journal.Load(journal.Entries().front(), set), LoadResult::kOk);
+    return std::string(set.Data(), kPsfSize);
+  };
+  std::ofstream(Path("kelvt.INI")) << "[Devices]\nCOM7=" << sim_->path() << "\n";
+  kill_watch();
+  ASSERT_EQ(journal.Unfinished().size(), 1u);
+  EXPECT_EQ(journal.Entries().front().part_number, "KT-100");
+  EXPECT_EQ(journal.Entries().front().date_code, "26/1");
+  const std::string own = newest_set();
+  // The entry names the link; recover goes through its target, then through COM7.
+  const std::vector<std::vector<std::string>> routes = {{"--device", sim_->path()},
+                                                        {"--port", "COM7"}};
+  for (std::vector<std::string> route : routes) {
+    SCOPED_TRACE(route[1]);
+    if (journal.Unfinished().empty()) kill_watch();
+    route.push_back("recover");
+    const Result recover = CliWithout(route);
+    ASSERT_EQ(recover.status, kExitOk) << recover.err;
+    EXPECT_TRUE(journal.Unfinished().empty());
+    const Result diag = Cli({"--json", "diag"});
+    EXPECT_NE(diag.out.find("\"part_number\":\"KT-100\",\"date_code\":\"26/1\""),
+              std::string::npos)
+        << diag.out;
+    // What the controller holds now, read and journaled exactly by a command.
+    ASSERT_EQ(Cli({"beams"}).status, kExitOk);
+    EXPECT_EQ(newest_set(), own);
+  }
+
+  kill_watch();
+  sim_.reset();
+  StartSim({"--link", link, "--part-number", "KT-200", "--meas1", "LBM"});
+  const std::string other = Path("other.PSF");
+  ASSERT_EQ(Cli({"psf", "get", other}).status, kExitOk);
+  const Result refused = CliWithout({"--device", link, "recover"});
+  EXPECT_EQ(refused.status, kExitRefused);
+  EXPECT_NE(refused.err.find("part number KT-200, date code 2601; the journal's set is from "
+                             "controller A, part number KT-100, date code 26/1"),
+            std::string::npos)
+      << refused.err;
+  ExpectControllerHolds(other);
+  EXPECT_EQ(journal.Unfinished().size(), 1u);
+  const Result forced = CliWithout({"--device", link, "recover", "--force"});
+  ASSERT_EQ(forced.status, kExitOk) << forced.err;
+  EXPECT_EQ(Cli({"psf", "diff", other, "controller"}).status, kExitDifferent);
+  const JournalEntry replaced = journal.Entries().front();
+  EXPECT_EQ(replaced.tag.operation, "recover");
+  EXPECT_EQ(replaced.part_number, "KT-200");
+  EXPECT_TRUE(journal.Unfinished().empty());
+}
+
 TEST_F(CliSimTest, MeasureTrialRun) {
   StartSim({"--beams", "4-6", "--meas1", "LBM"});
   const std::string before = Path("before.PSF");

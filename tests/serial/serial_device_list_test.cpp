@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "serial/device_identity.h"
 #include "serial/device_mapping.h"
 #include "serial/serial_device_list.h"
 #include "serial/sysfs_serial_devices.h"
@@ -198,6 +199,56 @@ TEST(SerialDeviceList, RealDevicesExistAndBothReadersAgree) {
   if (monitor.Descriptor() >= 0) {
     EXPECT_FALSE(monitor.TakeChanges());
   }
+}
+
+// One device under any of its names; another adapter under the same name is
+// another device; a network port is its lower-cased URL.
+TEST(DeviceIdentity, OneDeviceUnderAnyName) {
+  const FakeTree tree;
+  const std::string dev = tree.roots().dev;
+  const std::string by_id = dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A600XYZ-if00-port0";
+  std::ofstream(dev + "/ttyUSB0") << "";
+  std::ofstream(dev + "/ttyS0") << "";
+  fs::create_symlink(dev + "/ttyUSB0", dev + "/line4");
+  const DeviceIdentity usb0 = IdentifyDevice(dev + "/ttyUSB0", tree.roots());
+  EXPECT_EQ(usb0.by_id, by_id);
+  EXPECT_EQ(usb0.serial_number, "A600XYZ");
+  const struct {
+    std::string a, b;
+    bool same;
+  } rows[] = {
+      {dev + "/ttyUSB0", by_id, true},
+      {dev + "/line4", dev + "/ttyUSB0", true},
+      {dev + "/line4", by_id, true},
+      {dev + "/ttyS0", dev + "/ttyUSB0", false},
+      {dev + "/absent", dev + "/absent", true},
+      {"rfc2217://Bench-4.Example:2217", "rfc2217://bench-4.example:2217", true},
+      {"rfc2217://bench-4.example:2217", "tcp://bench-4.example:2217", false},
+      {"tcp://ttyUSB0:1", dev + "/ttyUSB0", false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(SameDevice(IdentifyDevice(row.a, tree.roots()), IdentifyDevice(row.b, tree.roots())),
+              row.same)
+        << row.a << " / " << row.b;
+  }
+  // Re-plugged, the adapter comes back as ttyUSB1: still the one recorded.
+  fs::remove(tree.roots().sys + "/class/tty/ttyUSB0");
+  fs::create_directory_symlink(tree.roots().sys + "/devices/pci0000:00/usb1/1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0",
+                               tree.roots().sys + "/class/tty/ttyUSB1");
+  fs::rename(dev + "/ttyUSB0", dev + "/ttyUSB1");
+  fs::remove(by_id);
+  const DeviceIdentity usb1 = IdentifyDevice(dev + "/ttyUSB1", tree.roots());
+  EXPECT_EQ(usb1.serial_number, "A600XYZ");
+  EXPECT_TRUE(SameDevice(usb0, usb1));
+  fs::create_symlink("../../ttyUSB1", by_id);
+  EXPECT_TRUE(SameDevice(usb0, IdentifyDevice(dev + "/ttyUSB1", tree.roots())));
+  // Another adapter under the old name is not.
+  DeviceIdentity other = usb0;
+  other.by_id.clear();
+  other.serial_number = "B700ABC";
+  DeviceIdentity recorded = usb0;
+  recorded.by_id.clear();
+  EXPECT_FALSE(SameDevice(recorded, other));
 }
 
 }  // namespace
