@@ -9,10 +9,12 @@ namespace kelvt {
 namespace {
 
 constexpr char kEscByte = 0x1B;
+constexpr char kFsByte = 0x1C;
 constexpr char kLfByte = 0x0A;
 
+// The reply starts as the request did (ESC) or as every other reply (FS).
 bool WholeReadReply(const char* frame, char letter) {
-  if (frame[0] != kEscByte || frame[1] != letter || frame[2] != 'K' ||
+  if ((frame[0] != kEscByte && frame[0] != kFsByte) || frame[1] != letter || frame[2] != 'K' ||
       frame[3] != kNullSpanRead || frame[kNullSpanFrameSize - 1] != kLfByte) {
     return false;
   }

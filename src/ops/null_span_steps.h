@@ -12,8 +12,8 @@ namespace kelvt {
 
 class ControllerLink;
 
-// Reads the four values; the reply must be whole (ESC, the letter, 'K', 'T',
-// sixteen digits, LF). 1 with the values and the controller's letter.
+// Reads the four values; the reply must be whole (ESC or FS, the letter,
+// 'K', 'T', sixteen digits, LF). 1 with the values and the controller's letter.
 int ReadNullSpan(ControllerLink& link, NullSpanValues& values, char& letter);
 
 enum class NullSpanStatus {

@@ -578,7 +578,11 @@ int SetJournal::Change(const std::string& id, EntryState state) {
   }
   bool found = false;
   for (IndexLine& line : lines) {
-    if (line.parsed && line.entry.id == id && !line.entry.finished) {
+    // Any entry can be put back later (History, journal put-back), a
+    // finished one too; only an open one can be finished.
+    if (line.parsed && line.entry.id == id &&
+        (!line.entry.finished || (state == EntryState::kPutBack &&
+                                  line.entry.state != EntryState::kPutBack))) {
       line.entry.state = state;
       line.entry.finished = true;
       found = true;

@@ -470,11 +470,15 @@ TEST_F(CliSimTest, EveryChangeLeavesOneEntryOfWhatTheControllerHeld) {
   const Result listed = CliWithout({"--json", "journal", "--since", "1h", "--device", sim_->path()});
   EXPECT_NE(listed.out.find("\"changes\":[{\"key\":\"null1\",\"label\":\"Analog Output#1 Null\",\"before\":\"0\",\"after\":\"10\"},{\"key\":\"span1\",\"label\":\"Analog Output#1 Span\",\"before\":\"4095\",\"after\":\"3000\"}]"), std::string::npos) << listed.out;
 
-  // Put back the first send: the simulator holds its first set again.
+  // Put back the first send: the stamp made this controller another one
+  // (part number), so only --force does; then it holds its first set again.
   const std::string first_send = journal.Entries().back().id;
   PsfImage original;
   ASSERT_EQ(journal.Load(journal.Entries().back(), original), LoadResult::kOk);
-  const Result put = CliWithout({"journal", "put-back", first_send});
+  const Result refused = CliWithout({"journal", "put-back", first_send});
+  EXPECT_EQ(refused.status, kExitRefused) << refused.err;
+  EXPECT_NE(refused.err.find("part number ABC123"), std::string::npos) << refused.err;
+  const Result put = CliWithout({"journal", "put-back", "--force", first_send});
   ASSERT_EQ(put.status, kExitOk) << put.err;
   PsfImage now;
   ASSERT_TRUE(ReadHeld(now));
