@@ -176,7 +176,7 @@ void CHistoryDlg::Reload() {
            {HistoryText(e.time), HistoryText(EntryPlaceText(e)),
             HistoryText(e.letter != 0 ? std::string(1, e.letter) : std::string("?")),
             HistoryText(HistoryPartNumberText(e)), HistoryText(HistoryOperationText(e)),
-            e.state == EntryState::kHistPutBack ? QStringLiteral("Yes") : QStringLiteral("No")});
+            e.state == EntryState::kPutBack ? QStringLiteral("Yes") : QStringLiteral("No")});
   }
   entries_table_->resizeColumnsToContents();
   if (keep.empty() || !Select(keep)) {
