@@ -41,7 +41,7 @@ class PrintingPrompter : public kelvt::Prompter {
     ++messages;
     std::printf("message: %s\n", text.c_str());
     std::fflush(stdout);
-    return buttons == kelvt::PromptButtons::YesNo ? kelvt::PromptAnswer::No : kelvt::PromptAnswer::Ok;
+    return buttons != kelvt::PromptButtons::Ok ? kelvt::PromptAnswer::No : kelvt::PromptAnswer::Ok;
   }
   bool OpenPsfFile(QWidget*, std::string&) override { return false; }
   bool SavePsfFile(QWidget*, std::string&) override { return false; }

@@ -22,6 +22,7 @@
 #include "tools/alignment_operation.h"
 #include "tools/diagnostics_operation.h"
 #include "tools/edit_psf_operation.h"
+#include "tools/history_dlg.h"
 #include "tools/devices_dlg.h"
 #include "tools/part_number_operation.h"
 #include "tools/record_control.h"
@@ -66,6 +67,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
       ->setShortcut(QKeySequence(Qt::Key_F4));
   AddCommand(main_menu, kCmdPartNumber, QStringLiteral("Set &Part Number..."),
              QStringLiteral("Sets the part number and date code in the controller."));
+  AddCommand(main_menu, kCmdHistory, QStringLiteral("&History..."),
+             QStringLiteral("Shows every change made to a controller and puts an earlier PSF back"));
   AddCommand(main_menu, kCmdExit, QStringLiteral("E&xit"),
              QStringLiteral("Quit the application; prompts to save documents"));
 
@@ -97,6 +100,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   connect(Action(kCmdAlignment), &QAction::triggered, this, &CMainFrame::OnAlignment);
   connect(Action(kCmdEditPsf), &QAction::triggered, this, &CMainFrame::OnEditPsf);
   connect(Action(kCmdPartNumber), &QAction::triggered, this, &CMainFrame::OnPartNumber);
+  connect(Action(kCmdHistory), &QAction::triggered, this, &CMainFrame::OnHistory);
   connect(Action(kCmdExit), &QAction::triggered, this, &QWidget::close);
   connect(Action(kCmdSaveSettings), &QAction::triggered, this, &CMainFrame::OnSaveSettings);
   connect(Action(kCmdHelpIndex), &QAction::triggered, this, &CMainFrame::OnHelpIndex);
@@ -245,6 +249,20 @@ void CMainFrame::OnEditPsf() { RunOperation<EditPsfOperation>(); }
 void CMainFrame::OnPartNumber() {
   if (settings.part_numbers_present != 1) return;  // the shortcut-free item is disabled then
   RunOperation<PartNumberOperation>();
+}
+
+void CMainFrame::OnHistory() {
+  if (operation_running) return;
+  static SetJournal none{std::string()};
+  SetJournal* journal = InstalledJournal();
+  operation_running = true;  // Put Back opens a port: no operation meanwhile
+  int result = 0;
+  {
+    CHistoryDlg dialog(journal != nullptr ? *journal : none, this);
+    result = dialog.exec();
+  }
+  operation_running = false;
+  if (result == CHistoryDlg::kOpenInEditor) OnEditPsf();
 }
 
 void CMainFrame::OnSerialPort(int index) {

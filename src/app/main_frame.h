@@ -30,6 +30,7 @@ enum MenuCommand : int {
   kCmdPartNumber = 32784,
   kCmdSerialDevices = 32808,  // Options > Serial Port > Devices...
   kCmdRecordFolder = 32809,   // Options > Record Folder...
+  kCmdHistory = 32810,        // Kelvo-Tarn > History...
   kCmdAbout = 57664,
   kCmdExit = 57665,
   kCmdHelpIndex = 57666,
@@ -78,6 +79,9 @@ class CMainFrame : public QMainWindow {
   void OnAlignment();
   void OnEditPsf();
   void OnPartNumber();
+  // Every change made to a controller, from the journal; Open in Editor
+  // then opens the editor on the chosen set.
+  void OnHistory();
   void OnSerialPort(int index);
   void OnSerialDevices();
   // Asks for the folder of scan recordings; kept in the settings on exit.

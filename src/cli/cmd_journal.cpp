@@ -9,6 +9,8 @@
 #include "cli/json_writer.h"
 #include "cli/psf_restore.h"
 #include "cli/unfinished_note.h"
+#include "ops/journal_filter.h"
+#include "ops/journal_view.h"
 #include "ops/recover.h"
 #include "ops/set_journal.h"
 #include "ops/status_messages.h"
@@ -29,13 +31,51 @@ const char* StateText(const JournalEntry& e) {
   return e.exact ? "UNFINISHED" : "INEXACT";
 }
 
-int RunJournal(CliContext& ctx) {
+struct JournalArgs {
+  std::string since;
+  bool no_backup = false;  // recover
+};
+
+// The entries the listing asks for: --port or --device (that device under
+// any name), --since. False after reporting a bad value.
+bool ListedEntries(CliContext& ctx, const JournalArgs& args, std::vector<JournalEntry>& entries) {
+  EntryFilter filter;
+  if (!args.since.empty() && !ParseSince(args.since, std::time(nullptr), filter.since)) {
+    ctx.Error("--since: '" + Printable(args.since) + "' is not a time",
+              "Give a date (2026-12-01), a date and time (2026-12-01 14:30) or an age (30m, "
+              "12h, 7d).");
+    return false;
+  }
+  if (!ctx.options.port.empty() || !ctx.options.device.empty()) {
+    PortTarget target;
+    if (!ctx.ResolveTarget(target)) return false;
+    filter.device = IdentifyDevice(target.device_path);
+  }
+  entries = FilterEntries(JournalOf().Entries(), filter);
+  return true;
+}
+
+void WriteChangesJson(JsonWriter& json, const EntryChanges& changes) {
+  json.Key("changes").BeginArray();
+  for (const PsfDifference& d : changes.fields) {
+    json.BeginObject()
+        .Field("key", d.key)
+        .Field("label", d.label)
+        .Field("before", d.a)
+        .Field("after", d.b)
+        .EndObject();
+  }
+  json.EndArray();
+}
+
+int RunJournal(CliContext& ctx, const JournalArgs& args) {
   const std::string problem = JournalOf().IndexProblem();
   if (!problem.empty()) {
     ctx.Error("The journal cannot be read", problem);
     return kExitFileRejected;
   }
-  const std::vector<JournalEntry> entries = JournalOf().Entries();
+  std::vector<JournalEntry> entries;
+  if (!ListedEntries(ctx, args, entries)) return kExitUsage;
   if (ctx.options.json) {
     JsonWriter json(ctx.out);
     json.BeginObject().Field("folder", JournalOf().Folder()).Key("entries").BeginArray();
@@ -62,7 +102,9 @@ int RunJournal(CliContext& ctx) {
           .Field("new_part_number", e.new_part_number)
           .Field("new_date_code", e.new_date_code)
           .Field("set_file", e.set_path)
-          .EndObject();
+          .Field("kind", e.kind == EntryKind::kNullSpan ? "null/span" : "set");
+      WriteChangesJson(json, ChangesOf(JournalOf(), e));
+      json.EndObject();
     }
     json.EndArray().EndObject().EndLine();
     return kExitOk;
@@ -78,10 +120,21 @@ int RunJournal(CliContext& ctx) {
             << PadRight(e.tag.operation, 10) << "  " << Printable(device) << "  "
             << Printable(std::string(1, e.letter != 0 ? e.letter : '?')) << "  "
             << Printable(e.part_number) << "  " << Printable(e.date_code);
-    if (!e.new_part_number.empty()) {
+    // A stamp's new part number and date code (other sets keep the old ones).
+    if (!e.new_part_number.empty() &&
+        (e.new_part_number != e.part_number || e.new_date_code != e.date_code)) {
       ctx.out << " -> " << Printable(e.new_part_number) << "  " << Printable(e.new_date_code);
     }
-    ctx.out << "\n    " << Printable(e.legacy ? e.path : e.set_path) << '\n';
+    ctx.out << "\n    " << Printable(e.id);
+    if (!EntryWho(e).empty()) ctx.out << "  by " << Printable(EntryWho(e));
+    ctx.out << "  " << Printable(e.legacy ? e.path : e.set_path) << '\n';
+    // What the change did, field by field.
+    const EntryChanges changes = ChangesOf(JournalOf(), e);
+    for (const PsfDifference& d : changes.fields) {
+      ctx.out << "    " << Printable(d.label) << ": " << Printable(d.a) << " -> "
+              << Printable(d.b) << '\n';
+    }
+    if (changes.known && changes.fields.empty()) ctx.out << "    (no field changed)\n";
     if (!e.exact && !e.finished) {
       ctx.out << "    (written by an earlier version; its .PSF text cannot give every byte "
                  "back, so recover does not send it: open it in the editor and check it)\n";
@@ -90,7 +143,7 @@ int RunJournal(CliContext& ctx) {
   return kExitOk;
 }
 
-int RunRecover(CliContext& ctx, bool force) {
+int RunRecover(CliContext& ctx, bool force, bool no_backup) {
   PortTarget target;
   if (!ctx.ResolveTarget(target)) return kExitUsage;
   const std::string problem = JournalOf().IndexProblem();
@@ -108,7 +161,8 @@ int RunRecover(CliContext& ctx, bool force) {
   std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
   if (!link) return status;
   const RecoverOutcome outcome =
-      RecoverUnfinished(*link, JournalOf(), entries, force, TagFor(ctx, "recover"));
+      RecoverUnfinished(*link, JournalOf(), entries, force, TagFor(ctx, "recover"),
+                        [no_backup] { return no_backup; });
   for (const std::string& waiting : outcome.waiting) {
     ctx.err << "kelvt-cli: note: the journal's entry of " << Printable(waiting)
             << " waits for its own controller\n";
@@ -132,7 +186,8 @@ int RunRecover(CliContext& ctx, bool force) {
       return kExitRefused;
     case RecoverStatus::kNotRead:
       ctx.Error("The controller's present set could not be read cleanly",
-                "Nothing was changed. " + ctx.NoAnswerAdvice());
+                "Nothing was changed. " + ctx.NoAnswerAdvice() +
+                    "\n--no-backup puts the sets back without a copy of it.");
       return kExitNoAnswer;
     case RecoverStatus::kNotJournaled:
       ctx.Error("The controller's present set could not be saved in the journal",
@@ -162,16 +217,27 @@ void NoteUnfinished(CliContext& ctx, const std::string& device) {
 }
 
 void AddJournalCommands(CLI::App& app, CliContext& ctx, Commands& commands) {
+  auto args = std::make_shared<JournalArgs>();
   CLI::App* journal = app.add_subcommand(
-      "journal", "List the controllers' own sets saved before each change, newest first");
-  commands.push_back({journal, [&ctx] { return RunJournal(ctx); }});
+      "journal",
+      "Every change made to a controller, newest first: the set it held before, the fields "
+      "changed; --port/--device keep one device's entries");
+  journal->add_option("--since", args->since,
+                      "Only entries made since: a date, a date and time, or an age (30m, 12h, 7d)")
+      ->type_name("WHEN");
+  // journal show and put-back first: the listing runs only without them.
+  AddJournalEntryCommands(*journal, ctx, commands);
+  commands.push_back({journal, [&ctx, args] { return RunJournal(ctx, *args); }});
   CLI::App* recover = app.add_subcommand(
       "recover", "Send back the own sets that an interrupted command left unfinished");
   auto force = std::make_shared<bool>(false);
   recover->add_flag("--force", *force,
                     "Send them even when another controller answers (its own set is journaled "
                     "first)");
-  commands.push_back({recover, [&ctx, force] { return RunRecover(ctx, *force); }});
+  recover->add_flag("--no-backup", args->no_backup,
+                    "Send them even when the controller's present set cannot be read");
+  commands.push_back(
+      {recover, [&ctx, force, args] { return RunRecover(ctx, *force, args->no_backup); }});
 }
 
 }  // namespace kelvt::cli

@@ -6,7 +6,10 @@
 #include "cli/exit_codes.h"
 #include "cli/json_writer.h"
 #include "cli/nullspan_values.h"
+#include "cli/psf_restore.h"
 #include "link/null_span_frame.h"
+#include "ops/null_span_steps.h"
+#include "ops/status_messages.h"
 
 namespace kelvt::cli {
 namespace {
@@ -14,6 +17,7 @@ namespace {
 struct NullSpanArgs {
   std::vector<std::string> values;
   std::string update = "ok";
+  bool no_backup = false;
 
   char Function() const {
     if (update == "null") return kNullSpanNullUpdate;
@@ -98,21 +102,36 @@ int RunSet(CliContext& ctx, const NullSpanArgs& args) {
   int status = kExitOk;
   std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
   if (!link) return status;
-  NullSpanValues before;
-  char letter = 0;
-  if ((status = ReadValues(ctx, *link, before, letter)) != kExitOk) return status;
-
-  char frame[kNullSpanBufferSize];
-  BuildNullSpanFrame(frame, letter, args.Function(), wanted);
-  if (link->SendEscapeCommand(frame) != 0) {
-    ctx.Error("We are unable to establish the Serial Interface", ctx.NoAnswerAdvice());
-    return kExitNoAnswer;
+  // What the controller holds goes into the journal first.
+  const NullSpanResult sent =
+      SendNullSpanWithCopy(*link, InstalledJournal(), TagFor(ctx, "null/span"), args.Function(),
+                           0, wanted, [&args] { return args.no_backup; });
+  switch (sent.status) {
+    case NullSpanStatus::kNotRead:
+      ctx.Error("Serial interface is not active",
+                ctx.NoAnswerAdvice() +
+                    "\nNothing was sent: the values it holds could not be read, so no copy of "
+                    "them could be kept (--no-backup sends without one).");
+      return kExitNoAnswer;
+    case NullSpanStatus::kNotJournaled:
+      ctx.Error(kNotJournaledMessage, JournalAdvice());
+      return kExitFileWrite;
+    case NullSpanStatus::kNotSent:
+      ctx.Error("We are unable to establish the Serial Interface", ctx.NoAnswerAdvice());
+      return kExitNoAnswer;
+    case NullSpanStatus::kAcknowledged:
+    case NullSpanStatus::kNotAcknowledged:
+      break;
   }
-  const bool acknowledged = IsNullSpanUpdateAcknowledged(frame, wanted);
+  if (!sent.copied) {
+    ctx.err << "kelvt-cli: warning: the controller's null and span values could not be read; "
+               "they were replaced without a copy (--no-backup)\n";
+  }
+  const bool acknowledged = sent.status == NullSpanStatus::kAcknowledged;
   if (ctx.options.json) {
     JsonWriter json(ctx.out);
     json.BeginObject().Field("update", FunctionName(args.Function()));
-    WriteValuesJson(json, "before", before);
+    if (sent.copied) WriteValuesJson(json, "before", sent.before); else json.Key("before").Null();
     WriteValuesJson(json, "sent", wanted);
     json.Field("acknowledged", acknowledged).EndObject().EndLine();
   } else if (acknowledged) {
@@ -145,6 +164,9 @@ void AddNullSpanCommands(CLI::App& app, CliContext& ctx, Commands& commands) {
                   "Which update to send: null, span, or ok (default; as the dialog's OK)")
       ->transform(CLI::IsMember({"null", "span", "ok"}, CLI::ignore_case).description(""))
       ->type_name("null|span|ok");
+  set->add_flag("--no-backup", args->no_backup,
+                "Send even when the values the controller holds cannot be read (and so not "
+                "journaled)");
   commands.push_back({set, [&ctx, args] { return RunSet(ctx, *args); }});
 }
 

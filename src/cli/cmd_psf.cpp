@@ -9,6 +9,11 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "ops/confirmed_read.h"
+#include "ops/journaled_send.h"
+#include "ops/status_messages.h"
+#include "cli/psf_restore.h"
+#include "cli/set_output.h"
+#include "ops/set_changes.h"
 #include "cli/json_writer.h"
 #include "ops/psf_fields.h"
 #include "ops/psf_report.h"
@@ -30,6 +35,7 @@ struct PsfArgs {
   std::string a;
   std::string b;
   bool html = false;
+  bool no_backup = false;
 };
 
 // Where sets come from: files, or the controller (one link, opened on first use).
@@ -98,18 +104,37 @@ void WriteFieldsText(std::ostream& out, const PsfRecord& record) {
   }
 }
 
+}  // namespace
+
+int PrintSet(CliContext& ctx, const std::string& source, const PsfRecord& record) {
+  if (ctx.options.json) {
+    JsonWriter json(ctx.out);
+    json.BeginObject().Field("source", source);
+    WriteFieldsJson(json, record);
+    json.EndObject().EndLine();
+  } else {
+    WriteFieldsText(ctx.out, record);
+  }
+  return kExitOk;
+}
+
+void PrintSetReport(CliContext& ctx, const PsfRecord& record, const PsfReportSource& about) {
+  ctx.out << PsfReportHtml(DescribePsf(record), about);
+}
+
+namespace {
+
 int ShowSet(CliContext& ctx, const std::string& source, const PsfRecord& record,
             const std::string& written_to) {
+  if (written_to.empty()) return PrintSet(ctx, source, record);
   if (ctx.options.json) {
     JsonWriter json(ctx.out);
     json.BeginObject().Field("source", source);
     if (!written_to.empty()) json.Field("file", written_to);
     WriteFieldsJson(json, record);
     json.EndObject().EndLine();
-  } else if (!written_to.empty()) {
-    ctx.out << "PSF written to " << Printable(written_to) << '\n';
   } else {
-    WriteFieldsText(ctx.out, record);
+    ctx.out << "PSF written to " << Printable(written_to) << '\n';
   }
   return kExitOk;
 }
@@ -123,14 +148,6 @@ int RunGet(CliContext& ctx, const PsfArgs& args) {
     return kExitFileWrite;
   }
   return ShowSet(ctx, kControllerSource, record, args.file);
-}
-
-std::string ImageText(const PsfImage& image, int from, int length) {
-  std::string text;
-  for (int i = from; i < from + length && image[i] != '\0' && image[i] != '\x01'; ++i) {
-    text += image[i];
-  }
-  return text;
 }
 
 int WriteReport(CliContext& ctx, const std::string& source, const SetSource& sets,
@@ -147,7 +164,7 @@ int WriteReport(CliContext& ctx, const std::string& source, const SetSource& set
   } else {
     about.origin = "File " + source;
   }
-  ctx.out << PsfReportHtml(DescribePsf(record), about);
+  PrintSetReport(ctx, record, about);
   return kExitOk;
 }
 
@@ -169,21 +186,37 @@ int RunSend(CliContext& ctx, const PsfArgs& args) {
   std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
   if (!link) return status;
 
-  // A wake-up first tells a silent controller from one that refuses the set.
-  SyncReply reply;
-  if (!link->Synchronize(reply)) {
-    ctx.Error("Unable to output psf.", ctx.NoAnswerAdvice());
-    return kExitNoAnswer;
-  }
   char bytes[kPsfSize + 1];
   record.Encode(bytes);
   PsfImage image;
   image.FromBytes(bytes, 0);
-  const bool accepted = link->OutputPsf(image) != 0;
-
+  const SendResult sent = SendWithCopy(*link, InstalledJournal(), TagFor(ctx, "send"), image,
+                                       [&args] { return args.no_backup; });
+  switch (sent.status) {
+    case SendStatus::kNoAnswer:
+      if (link->PsfFrameSent()) break;
+      ctx.Error("Unable to output psf.", ctx.NoAnswerAdvice());
+      return kExitNoAnswer;
+    case SendStatus::kNotRead:
+      ctx.Error(kOwnSetUnreadMessage, NoBackupAdvice());
+      return kExitNoAnswer;
+    case SendStatus::kNotJournaled:
+      ctx.Error(kNotJournaledMessage, JournalAdvice());
+      return kExitFileWrite;
+    case SendStatus::kAccepted:
+    case SendStatus::kNotAccepted:
+      break;
+  }
+  if (!sent.copied) {
+    ctx.err << "kelvt-cli: warning: the controller's own PSF could not be read; it was "
+               "replaced without a copy (--no-backup)\n";
+  }
+  const bool accepted = sent.status == SendStatus::kAccepted;
   if (ctx.options.json) {
     JsonWriter json(ctx.out);
-    json.BeginObject().Field("file", args.file).Field("accepted", accepted).EndObject().EndLine();
+    json.BeginObject().Field("file", args.file).Field("accepted", accepted).Key("entry");
+    if (sent.entry_id.empty()) json.Null(); else json.String(sent.entry_id);
+    json.EndObject().EndLine();
   } else if (accepted) {
     ctx.out << "PSF Accepted\n";
   }
@@ -254,6 +287,8 @@ void AddPsfCommands(CLI::App& app, CliContext& ctx, Commands& commands) {
   CLI::App* send =
       psf->add_subcommand("send", "Send the PSF of a .PSF file to the controller");
   send->add_option("FILE", args->file, "The .PSF file to send")->required();
+  send->add_flag("--no-backup", args->no_backup,
+                 "Send even when the controller's own PSF cannot be read (and so not journaled)");
   commands.push_back({send, [&ctx, args] { return RunSend(ctx, *args); }});
 
   CLI::App* show = psf->add_subcommand(

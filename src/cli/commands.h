@@ -29,5 +29,7 @@ void AddNullSpanCommands(CLI::App& app, CliContext& ctx, Commands& commands);
 void AddStampCommand(CLI::App& app, CliContext& ctx, Commands& commands);
 void AddJournalCommands(CLI::App& app, CliContext& ctx, Commands& commands);
 void AddBackupCommand(CLI::App& app, CliContext& ctx, Commands& commands);
+// journal show, journal put-back (under the journal command).
+void AddJournalEntryCommands(CLI::App& journal, CliContext& ctx, Commands& commands);
 
 }  // namespace kelvt::cli

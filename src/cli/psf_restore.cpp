@@ -135,6 +135,12 @@ std::string JournalAdvice() {
          "folder that takes files) and try again.";
 }
 
+std::string NoBackupAdvice() {
+  return "Nothing was sent: the controller answers, but its set was not read cleanly, so no "
+         "copy of it could be kept.\nCheck the line (kelvt-cli -v shows the frames) and try "
+         "again, or give --no-backup to replace the set without a copy.";
+}
+
 JournalTag TagFor(const CliContext& ctx, const char* operation) {
   JournalTag tag;
   const PortTarget& target = ctx.Target();

@@ -74,5 +74,7 @@ JournalTag TagFor(const CliContext& ctx, const char* operation);
 
 // What to do when the journal took no copy of the controller's set.
 std::string JournalAdvice();
+// What to do when the controller's own set could not be read before a change.
+std::string NoBackupAdvice();
 
 }  // namespace kelvt::cli

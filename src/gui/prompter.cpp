@@ -11,6 +11,7 @@
 #include <QString>
 
 #include "gui/active_dialog.h"
+#include "ops/status_messages.h"
 
 namespace kelvt {
 namespace {
@@ -147,5 +148,11 @@ Prompter& CurrentPrompter() {
 }
 
 void SetPrompter(Prompter* prompter) { g_installed = prompter; }
+
+bool AskSendUnread(QWidget* parent) {
+  return CurrentPrompter().Message(parent, kSendUnreadQuestion, kWindowCaption,
+                                   PromptButtons::YesNoDefaultNo,
+                                   PromptIcon::Question) == PromptAnswer::Yes;
+}
 
 }  // namespace kelvt

@@ -42,6 +42,10 @@ class Prompter {
   virtual void Beep() = 0;
 };
 
+// Before a change whose controller answered but whose own set could not be
+// read (so no copy is kept): "Send anyway?", No the default. True for Yes.
+bool AskSendUnread(QWidget* parent);
+
 // The installed prompter (the real one unless a test installed another).
 Prompter& CurrentPrompter();
 // Installs `prompter` (not owned); nullptr restores the real one.

@@ -25,6 +25,7 @@ AlignmentStatus PrepareAlignment(ControllerLink& link, SavedSetGuard& guard, Psf
   if (!link.InputDiagnostics(setup.diagnostics)) return AlignmentStatus::DiagnosticsFailed;
   if (setup.diagnostics.system_state != kOperational) return AlignmentStatus::NotOperational;
   BusyWait(kSettleBeforeReadMs);
+  guard.SetSent([](const PsfImage& own, PsfImage& sent) { MakeAlignmentPsf(own, sent); });
   switch (guard.ReadOwn()) {
     case KeepResult::kKept: break;
     case KeepResult::kNotRead: return AlignmentStatus::InputPsfFailed;

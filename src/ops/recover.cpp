@@ -65,7 +65,7 @@ std::string DescribeController(const ControllerIdentity& who) {
 
 RecoverOutcome RecoverUnfinished(ControllerLink& link, SetJournal& journal,
                                  const std::vector<JournalEntry>& entries, bool force,
-                                 const JournalTag& tag) {
+                                 const JournalTag& tag, const SendUnreadQuestion& send_unread) {
   RecoverOutcome outcome;
   struct Loaded {
     const JournalEntry* entry;
@@ -111,24 +111,32 @@ RecoverOutcome RecoverUnfinished(ControllerLink& link, SetJournal& journal,
   sets = std::move(ours);
 
   // What the controller holds now is journaled before anything replaces it.
+  // When it cannot be read, only the caller's send_unread lets the sets go
+  // back without that copy.
   PsfImage present;
-  if (!ReadConfirmedPsf(link, present)) {
+  const bool read = ReadConfirmedPsf(link, present) != 0;
+  if (!read && (!send_unread || !send_unread())) {
     outcome.status = RecoverStatus::kNotRead;
     return outcome;
   }
   JournalRecord replaced;
   replaced.tag = tag;
-  replaced.tag.operation = "recover";
+  if (replaced.tag.operation.empty()) replaced.tag.operation = "recover";
   replaced.controller = outcome.controller;
   replaced.before = present;
-  if (!journal.Add(replaced, outcome.replaced_id)) {
+  // The set that takes its place: the oldest, which the controller keeps.
+  replaced.has_sent = true;
+  replaced.sent = sets.back().image;
+  if (read && !journal.Add(replaced, outcome.replaced_id)) {
     outcome.status = RecoverStatus::kNotJournaled;
     return outcome;
   }
   for (Loaded& loaded : sets) {
     if (!link.OutputPsf(loaded.image)) {
       // Nothing reached the controller: the set it holds is no longer at stake.
-      if (outcome.sent == 0 && !link.PsfFrameSent()) journal.MarkFinished(outcome.replaced_id);
+      if (outcome.sent == 0 && !link.PsfFrameSent() && !outcome.replaced_id.empty()) {
+        journal.MarkFinished(outcome.replaced_id);
+      }
       outcome.status = RecoverStatus::kNoAnswer;
       return outcome;
     }
@@ -137,7 +145,7 @@ RecoverOutcome RecoverUnfinished(ControllerLink& link, SetJournal& journal,
     journal.MarkPutBack(loaded.entry->id);
   }
   // The replaced set was changed on purpose: nothing is owed for it.
-  journal.MarkFinished(outcome.replaced_id);
+  if (!outcome.replaced_id.empty()) journal.MarkFinished(outcome.replaced_id);
   // An entry that could not be sent but is newer than the last set sent is
   // settled: the controller holds a set from before it. An older one is not.
   const JournalEntry* oldest_sent = sets.back().entry;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ops/journaled_send.h"
 #include "ops/set_journal.h"
 #include "serial/serial_device.h"
 
@@ -57,10 +58,13 @@ struct RecoverOutcome {
 // anything is sent the controller is asked who it is: only the entries made
 // on it go back (the others wait, listed), and when there are none nothing
 // is changed (kMismatch), unless `force` sends them all. Then its present set
-// is read and journaled (`tag`, operation "recover"), so nothing it held is lost.
+// is read and journaled (`tag`, operation "recover" when it names none) with
+// the set that replaces it, so nothing it held is lost; when that set cannot
+// be read, nothing is sent unless `send_unread` says to.
 RecoverOutcome RecoverUnfinished(ControllerLink& link, SetJournal& journal,
                                  const std::vector<JournalEntry>& entries, bool force,
-                                 const JournalTag& tag);
+                                 const JournalTag& tag,
+                                 const SendUnreadQuestion& send_unread = {});
 
 // Where the entry's device is now: its own path when that still leads to the
 // same device, else its by-id link, else a device of `found` that is the same

@@ -50,7 +50,11 @@ int SavedSetGuard::Adopt(const PsfImage& own) {
     record.sent = own_;
     record.sent.SetPartNumber(stamp_part_.c_str());
     record.sent.SetDateCode(stamp_date_.c_str());
+  } else if (make_sent_) {
+    record.has_sent = true;
+    make_sent_(own_, record.sent);
   }
+  make_sent_ = nullptr;
   if (journal_ != nullptr && !journal_->Add(record, entry_id_)) {
     entry_id_.clear();
     return 0;

@@ -6,6 +6,8 @@
 // the controller does not take it back, the front end gives the user a copy
 // (a file); the journal entry then stays unfinished for a later recover.
 
+#include <functional>
+
 #include "ops/set_journal.h"
 #include "psf/psf_image.h"
 
@@ -54,6 +56,12 @@ class SavedSetGuard {
     stamp_part_ = part_number;
     stamp_date_ = date_code;
   }
+  // The entry also records the set the operation is about to send, made
+  // from the own set (the alignment set, the trial set). Call before
+  // ReadOwn; it serves that one entry.
+  void SetSent(std::function<void(const PsfImage& own, PsfImage& sent)> make) {
+    make_sent_ = std::move(make);
+  }
   // The journal entry of the own set ("" when none).
   const std::string& EntryId() const { return entry_id_; }
   bool Holding() const { return holding_; }
@@ -84,6 +92,7 @@ class SavedSetGuard {
   std::string entry_id_;
   std::string stamp_part_;
   std::string stamp_date_;
+  std::function<void(const PsfImage& own, PsfImage& sent)> make_sent_;
   bool holding_ = false;
   bool armed_ = false;
 };

@@ -488,8 +488,11 @@ int SetJournal::Add(const JournalRecord& record, std::string& id) {
                                                       : Trimmed(record.before.Data() + 66, 6);
   e.date_code = !who.date_code.empty() || !is_set ? who.date_code
                                                   : Trimmed(record.before.Data() + 72, 4);
-  if (is_set && record.has_sent) {
+  // 0x01 there (the editor's Send) leaves the controller its own.
+  if (is_set && record.has_sent && record.sent[66] != '\x01') {
     e.new_part_number = Trimmed(record.sent.Data() + 66, 6);
+  }
+  if (is_set && record.has_sent && record.sent[72] != '\x01') {
     e.new_date_code = Trimmed(record.sent.Data() + 72, 4);
   }
   const std::string bytes = SetFileBytes(record, e.crc);
@@ -575,7 +578,11 @@ int SetJournal::Change(const std::string& id, EntryState state) {
   }
   bool found = false;
   for (IndexLine& line : lines) {
-    if (line.parsed && line.entry.id == id && !line.entry.finished) {
+    // Any entry can be put back later (History, journal put-back), a
+    // finished one too; only an open one can be finished.
+    if (line.parsed && line.entry.id == id &&
+        (!line.entry.finished || (state == EntryState::kPutBack &&
+                                  line.entry.state != EntryState::kPutBack))) {
       line.entry.state = state;
       line.entry.finished = true;
       found = true;

@@ -11,6 +11,11 @@ namespace kelvt {
 inline constexpr const char kNotJournaledMessage[] = "Unable to save the controller's own PSF.";
 // The controller's own set could not be put back.
 inline constexpr const char kRestoreFailedMessage[] = "Unable to restore original psf.";
+// The controller answers but its set could not be read: nothing was changed.
+inline constexpr const char kOwnSetUnreadMessage[] = "The controller's own PSF could not be read.";
+// The controller answers but its set could not be read: no copy can be kept.
+inline constexpr const char kSendUnreadQuestion[] =
+    "The controller's own PSF could not be read. Send anyway?";
 
 // "" for Ready.
 const char* AlignmentMessage(AlignmentStatus status);

@@ -5,6 +5,7 @@
 namespace kelvt {
 
 TrialRunStatus StartTrialRun(ControllerLink& link, const PsfRecord& record, SavedSetGuard& guard) {
+  guard.SetSent([trial = BuildTrialImage(record)](const PsfImage&, PsfImage& sent) { sent = trial; });
   switch (guard.ReadOwn()) {
     case KeepResult::kKept: break;
     case KeepResult::kNotRead: return TrialRunStatus::kSavedPsfNotRead;

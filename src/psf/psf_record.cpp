@@ -109,7 +109,7 @@ void DecodeAnalog(char code, char (&source)[10], char (&invert)[5]) {
   }
 }
 
-Selection Sel(bool on) { return on ? kSelected : kNotSelected; }
+Selection SelectedIf(bool on) { return on ? kSelected : kNotSelected; }
 
 }  // namespace
 
@@ -297,10 +297,10 @@ int PsfRecord::Decode(const char* image) {
   if (method == 'a' || method == 'i' || method == 'j' ||
       (method >= 'b' && method <= 'h')) {
     const bool skipping = method >= 'b' && method <= 'h';
-    straight = Sel(method == 'a');
-    interlaced = Sel(method == 'i');
-    edge = Sel(method == 'j');
-    skip = Sel(skipping);
+    straight = SelectedIf(method == 'a');
+    interlaced = SelectedIf(method == 'i');
+    edge = SelectedIf(method == 'j');
+    skip = SelectedIf(skipping);
     if (skipping) {
       char count = static_cast<char>(method - 0x31);
       if (count > '7') count = '7';
@@ -317,9 +317,9 @@ int PsfRecord::Decode(const char* image) {
   // outside the baud table, which the caller must tolerate.
   baud_index = static_cast<signed char>(image[5]) - 'A';
 
-  continuous = Sel(image[6] == 'a');
-  gate = Sel(image[6] == 'b');
-  host_mode = Sel(image[6] != 'a' && image[6] != 'b');
+  continuous = SelectedIf(image[6] == 'a');
+  gate = SelectedIf(image[6] == 'b');
+  host_mode = SelectedIf(image[6] != 'a' && image[6] != 'b');
 
   SetFromDigits(blank1_low, image + 7);
   SetFromDigits(blank1_high, image + 10);
@@ -344,8 +344,8 @@ int PsfRecord::Decode(const char* image) {
   SetField(out1_invert, image[33] == 'Y' ? "Yes" : "No");
 
   const char out2 = image[34];
-  trigger = Sel(out2 == 'v');
-  alarm = Sel(out2 != 'v' && out2 != 'x' && out2 != 'y' && out2 != 'z');
+  trigger = SelectedIf(out2 == 'v');
+  alarm = SelectedIf(out2 != 'v' && out2 != 'x' && out2 != 'y' && out2 != 'z');
   DecodeOutputMode(out2, out2_mode);
 
   if (IsSelected(trigger)) {
@@ -371,16 +371,16 @@ int PsfRecord::Decode(const char* image) {
   const char tx = image[64];
   if (tx == 'a' || tx == 'b') {
     ascii_tx = kSelected;
-    ascii_suppress_clear = Sel(tx == 'b');
+    ascii_suppress_clear = SelectedIf(tx == 'b');
   } else if (tx >= 'c' && tx <= 'k' && tx != 'g') {
     binary_tx = kSelected;
     int options = 0;
     for (int i = 0; i < 8; ++i) {
       if (kBinaryCodes[i] == tx) options = i;
     }
-    binary_suppress_clear = Sel((options & 1) != 0);
-    binary_suppress_header = Sel((options & 2) != 0);
-    binary_compress = Sel((options & 4) != 0);
+    binary_suppress_clear = SelectedIf((options & 1) != 0);
+    binary_suppress_header = SelectedIf((options & 2) != 0);
+    binary_compress = SelectedIf((options & 4) != 0);
   } else {
     no_serial = kSelected;
   }

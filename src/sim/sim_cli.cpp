@@ -82,6 +82,10 @@ void AddOptions(CLI::App& app, SimOptions& o) {
   app.add_option("--corrupt-after", o.corrupt_after,
                  "Answer N requests cleanly, then garble every reply as --corrupt does")
       ->type_name("N");
+  app.add_option("--corrupt-psf-reads", o.corrupt_psf_reads,
+                 "Garble the replies to the first N PSF reads as --corrupt does, answering "
+                 "everything else cleanly: a controller whose own set cannot be read")
+      ->type_name("N");
   app.add_option("--garble-rate", o.garble_rate,
                  "A noisy line: a share P (0..1) of the replies has one byte inverted at a "
                  "random position")
@@ -128,6 +132,7 @@ std::vector<std::string> FaultArgs(const SimConfig& config) {
     args.push_back(std::to_string(n));
   };
   count("--corrupt-after", config.corrupt_after);
+  if (config.corrupt_psf_reads > 0) count("--corrupt-psf-reads", config.corrupt_psf_reads);
   count("--stop-after", config.stop_after);
   count("--vanish-after", config.vanish_after);
   if (config.garble_rate > 0) {

@@ -99,6 +99,7 @@ SimController::SimController(SimConfig config)
       no_ack_(config.no_ack),
       corrupt_(config.corrupt),
       corrupt_after_(config.corrupt_after),
+      corrupt_psf_reads_(config.corrupt_psf_reads),
       garble_threshold_(GarbleThreshold(config.garble_rate)),
       noise_(config.seed),
       stop_after_(config.stop_after),
@@ -281,6 +282,13 @@ void SimController::OnPsfRead(std::vector<SimEvent>& events) {
   reply.insert(reply.end(), psf_.begin(), psf_.end());
   reply[2] = 'E';
   reply.push_back(kLf);
+  if (corrupt_psf_reads_ > 0) {
+    // A set that cannot be read while every other command works.
+    --corrupt_psf_reads_;
+    for (char& c : reply) c = static_cast<char>(c ^ 0x20);
+    Answer(request_, std::move(reply), "PSF read (corrupted)", 0, events);
+    return;
+  }
   Answer(request_, std::move(reply), "PSF read", 0, events);
 }
 

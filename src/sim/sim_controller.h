@@ -40,6 +40,7 @@ struct SimConfig {
   bool no_ack = false;               // never acknowledge (nor take) a PSF
   bool corrupt = false;              // garble every reply
   int corrupt_after = -1;            // answer this many cleanly, then garble every reply
+  int corrupt_psf_reads = 0;         // garble the replies to this many PSF reads (first ones)
   double garble_rate = 0;            // share of replies with one byte inverted, 0..1
   uint32_t seed = 1;                 // picks those replies and bytes, repeatably
   int stop_after = -1;               // answer this many requests, then stay silent
@@ -128,6 +129,7 @@ class SimController {
   bool no_ack_;
   bool corrupt_;
   int corrupt_after_;
+  int corrupt_psf_reads_;
   uint32_t garble_threshold_;  // a draw below this garbles the reply
   std::mt19937 noise_;
   int stop_after_;

@@ -154,6 +154,11 @@ bool BuildConfig(const SimOptions& options, SimConfig& config, std::string& erro
   config.no_ack = options.no_ack;
   config.corrupt = options.corrupt;
   config.corrupt_after = options.corrupt_after;
+  if (options.corrupt_psf_reads < 0) {
+    error = "--corrupt-psf-reads must be 0 or more";
+    return false;
+  }
+  config.corrupt_psf_reads = options.corrupt_psf_reads;
   if (!(options.garble_rate >= 0 && options.garble_rate <= 1)) {
     error = "garble rate must be 0..1";
     return false;

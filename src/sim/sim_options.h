@@ -34,6 +34,7 @@ struct SimOptions {
   bool no_ack = false;
   bool corrupt = false;
   int corrupt_after = -1;
+  int corrupt_psf_reads = 0;
   double garble_rate = 0;     // share of replies with one byte inverted
   long seed = 1;              // for the garbled replies and bytes, and the flicker
   int stop_after = -1;

@@ -14,6 +14,8 @@
 #include "gui/active_dialog.h"
 #include "gui/prompter.h"
 #include "link/controller_link.h"
+#include "ops/null_span_steps.h"
+#include "ops/status_messages.h"
 
 namespace kelvt {
 namespace {
@@ -213,20 +215,34 @@ void CNullSpanDlg::SendUpdate(char function) {
   {
     CommandScope command(*this);
     for (int i = 0; i < 4; ++i) values_[i] = NullSpanFieldValue(fields_[i]->text().toStdString());
-    BuildNullSpanFrame(frame_, controller_letter_, function, values_);
     WaitCursor wait;
-    const int result = link_ != nullptr ? link_->SendEscapeCommand(frame_) : kGeneralError;
+    // What the controller holds is read and journaled before each update.
+    const NullSpanStatus status =
+        link_ == nullptr ? NullSpanStatus::kNotSent
+                         : SendNullSpanWithCopy(*link_, InstalledJournal(), tag_, function,
+                                                controller_letter_, values_,
+                                                [this] { return AskSendUnread(this); })
+                               .status;
     wait.Release();
-    if (result != 0) {
-      ShowMessage("We are unable to establish the Serial Interface");
-    } else if (!IsNullSpanUpdateAcknowledged(frame_, values_)) {
-      ShowMessage("The Serial Interface is not functioning properly");
+    switch (status) {
+      case NullSpanStatus::kAcknowledged:
+      case NullSpanStatus::kNotRead:  // the user chose not to send
+        break;
+      case NullSpanStatus::kNotJournaled:
+        ShowMessage(kNotJournaledMessage);
+        break;
+      case NullSpanStatus::kNotSent:
+        ShowMessage("We are unable to establish the Serial Interface");
+        break;
+      case NullSpanStatus::kNotAcknowledged:
+        ShowMessage("The Serial Interface is not functioning properly");
+        break;
     }
   }
   busy_ = false;
 }
 
-int RunNullSpanCalibration(ControllerLink* link, QWidget* parent) {
+int RunNullSpanCalibration(ControllerLink* link, QWidget* parent, const JournalTag& tag) {
   char frame[kNullSpanBufferSize];
   BuildNullSpanReadRequest(frame);
   WaitCursor wait;
@@ -238,6 +254,7 @@ int RunNullSpanCalibration(ControllerLink* link, QWidget* parent) {
     return 0;
   }
   CNullSpanDlg dialog(link, parent);
+  dialog.SetJournalTag(tag);
   dialog.LoadReply(frame);
   dialog.exec();
   return 1;

@@ -5,6 +5,7 @@
 
 #include "gui/loop_dialog.h"
 #include "link/null_span_frame.h"
+#include "ops/set_journal.h"
 
 class QLineEdit;
 class QPushButton;
@@ -34,6 +35,9 @@ class CNullSpanDlg : public LoopDialog {
   const NullSpanValues& Values() const { return values_; }
   char ControllerLetter() const { return controller_letter_; }
 
+  // How the updates are named in the journal.
+  void SetJournalTag(JournalTag tag) { tag_ = std::move(tag); }
+
   // Runs a leave of field i as losing the focus does.
   void LeaveField(int i);
 
@@ -58,8 +62,8 @@ class CNullSpanDlg : public LoopDialog {
 
   NullSpanValues values_;
   char controller_letter_ = 'A';
-  char frame_[kNullSpanBufferSize] = {};
   ControllerLink* link_;
+  JournalTag tag_{"", "", "null/span"};
   int scroll_guard_ = 0;
   int edit_guard_ = 0;
   // A command is on the line: the link is not re-entrant.
@@ -69,6 +73,7 @@ class CNullSpanDlg : public LoopDialog {
 // The editor's Null/Span command: reads the controller's four values and, when
 // it answers, runs the dialog on them; otherwise tells the user "Serial
 // interface is not active" and opens nothing. 1 when the dialog ran.
-int RunNullSpanCalibration(ControllerLink* link, QWidget* parent);
+int RunNullSpanCalibration(ControllerLink* link, QWidget* parent,
+                           const JournalTag& tag = {"", "", "null/span"});
 
 }  // namespace kelvt

@@ -26,6 +26,7 @@
 #include "psf/psf_file.h"
 #include "psf/psf_image.h"
 #include "ops/confirmed_read.h"
+#include "ops/journaled_send.h"
 #include "ops/psf_fields.h"
 #include "ops/psf_report.h"
 #include "ops/scan_csv.h"
@@ -435,8 +436,19 @@ void CPsfConfigDlg::OnSendPsf() {
     image.FromBytes(bytes, 0);
     WaitCursor wait;
     ControllerLink* link = operation->Link();
-    const bool accepted = link != nullptr && link->OutputPsf(image) != 0;
+    // What the controller holds goes into the journal first.
+    const SendStatus status =
+        link == nullptr ? SendStatus::kNoAnswer
+                        : SendWithCopy(*link, InstalledJournal(), operation->Tag("send"), image,
+                                       [this] { return AskSendUnread(this); })
+                              .status;
     wait.Release();
+    if (status == SendStatus::kNotRead) return;  // the user chose not to send
+    if (status == SendStatus::kNotJournaled) {
+      Tell(kNotJournaledMessage, kWindowCaption);
+      return;
+    }
+    const bool accepted = status == SendStatus::kAccepted;
     // Only a set the controller took is safe there.
     if (accepted) changes_.Keep(working);
     Tell(accepted ? "PSF Accepted" : "PSF Not Accepted", kWindowCaption);
@@ -556,7 +568,7 @@ void CPsfConfigDlg::OnNullSpan() {
   if (LoopRunning()) return;
   {
     CommandScope command(*this);
-    RunNullSpanCalibration(operation->Link(), this);
+    RunNullSpanCalibration(operation->Link(), this, operation->Tag("null/span"));
   }
 }
 

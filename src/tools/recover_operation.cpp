@@ -22,7 +22,9 @@ int RecoverOperation::Execute() {
   if (journal == nullptr || entries_.empty()) return 0;
   const std::string place = EntryPlace(entries_.front());
   const JournalTag tag = Tag("recover");
-  RecoverOutcome outcome = RecoverUnfinished(*link, *journal, entries_, false, tag);
+  // Its present set unreadable: the user decides whether to go on without a copy.
+  const auto ask = [this] { return AskSendUnread(parent); };
+  RecoverOutcome outcome = RecoverUnfinished(*link, *journal, entries_, false, tag, ask);
   if (outcome.status == RecoverStatus::kMismatch) {
     const PromptAnswer answer = CurrentPrompter().Message(
         parent,
@@ -33,7 +35,7 @@ int RecoverOperation::Execute() {
             "first.",
         kWindowCaption, PromptButtons::YesNoDefaultNo, PromptIcon::Warning);
     if (answer != PromptAnswer::Yes) return 0;
-    outcome = RecoverUnfinished(*link, *journal, entries_, true, tag);
+    outcome = RecoverUnfinished(*link, *journal, entries_, true, tag, ask);
   }
   std::string skipped;
   for (const std::string& s : outcome.skipped) skipped += "Not sent: " + s + "\n";

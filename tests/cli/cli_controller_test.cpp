@@ -228,7 +228,75 @@ TEST_F(CliControllerTest, PsfSendPutsTheFileIntoTheController) {
 TEST_F(CliControllerTest, PsfSendJson) {
   const std::string path = WriteSet("lbb.PSF", "LBB");
   ASSERT_EQ(Run({"psf", "send", path, "--json"}), kExitOk) << err.str();
-  EXPECT_EQ(WithoutTime(out.str()), "{\"file\":\"" + path + "\",\"accepted\":true}\n");
+  EXPECT_EQ(WithoutTime(out.str()),
+            "{\"file\":\"" + path + "\",\"accepted\":true,\"entry\":null}\n");
+}
+
+// journal: one device's entries (by any name) and those since a time, an
+// entry's set as psf show prints it, and put-back only to the entry's
+// controller unless forced.
+TEST_F(CliControllerTest, JournalFiltersShowsAndPutsBack) {
+  SetJournal journal(Path("journal"));
+  InstallJournal(&journal);
+  const std::string lbb = WriteSet("lbb.PSF", "LBB");
+  ASSERT_EQ(Run({"--device", Path("ttyA"), "psf", "send", lbb}), kExitOk) << err.str();
+  std::ofstream(Path("ttyA"));  // a device that is there, and a link to it
+  std::filesystem::create_symlink(Path("ttyA"), Path("linkA"));
+  ASSERT_EQ(Run({"--device", Path("ttyB"), "psf", "send", lbb}), kExitOk) << err.str();
+  ASSERT_EQ(Run({"journal"}), kExitOk) << err.str();
+  EXPECT_NE(out.str().find("    Measurement Mode #1: FBB -> LBB\n"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("    (no field changed)\n"), std::string::npos) << out.str();
+  ASSERT_EQ(Run({"--json", "--device", Path("linkA"), "journal", "--since", "1h"}), kExitOk);
+  EXPECT_NE(out.str().find("\"changes\":[{\"key\":\"meas1_mode\",\"label\":\"Measurement Mode "
+                           "#1\",\"before\":\"FBB\",\"after\":\"LBB\"}]"),
+            std::string::npos) << out.str();
+  EXPECT_EQ(out.str().find(Path("ttyB")), std::string::npos) << out.str();
+  ASSERT_EQ(Run({"--json", "journal", "--since", "2099-01-01"}), kExitOk);
+  EXPECT_NE(out.str().find("\"entries\":[]"), std::string::npos) << out.str();
+  EXPECT_EQ(Run({"journal", "--since", "soon"}), kExitUsage);
+
+  const std::string first = journal.Entries().back().id;
+  ASSERT_EQ(Run({"journal", "show", first}), kExitOk) << err.str();
+  EXPECT_NE(out.str().find("Measurement Mode #1                         FBB\n"), std::string::npos)
+      << out.str();
+  ASSERT_EQ(Run({"journal", "show", "--sent", first}), kExitOk);
+  EXPECT_NE(out.str().find("Measurement Mode #1                         LBB\n"), std::string::npos);
+  EXPECT_EQ(Run({"journal", "show", first.substr(0, 8)}), kExitUsage);  // both entries
+  EXPECT_EQ(Run({"journal", "show", "no-such-entry"}), kExitUsage);
+
+  // Another controller answers: nothing is sent unless forced.
+  controller.id = 'B';
+  const int writes = controller.psf_writes;
+  EXPECT_EQ(Run({"--device", Path("ttyA"), "journal", "put-back", first}), kExitRefused);
+  EXPECT_NE(err.str().find("is another one: controller B"), std::string::npos) << err.str();
+  EXPECT_EQ(controller.psf_writes, writes);
+  ASSERT_EQ(Run({"--device", Path("ttyA"), "journal", "put-back", "--force", first}), kExitOk)
+      << err.str();
+  PsfRecord held;
+  held.Decode(controller.psf);
+  EXPECT_STREQ(held.meas1_mode, "FBB");
+  EXPECT_EQ(journal.Entries().back().state, EntryState::kPutBack);
+  EXPECT_EQ(journal.Entries().front().tag.operation, "put back");
+  InstallJournal(nullptr);
+}
+
+// The controller answers but its set cannot be read: no copy, so nothing is
+// sent unless --no-backup says to.
+TEST_F(CliControllerTest, PsfSendRefusesWithoutACopyUnlessNoBackup) {
+  controller.intercept = [](ScriptedController& c, kelvt::test::ScriptedPort& port,
+                            const char* data, int count) {
+    if (count != 4 || data[2] != 'D') return false;
+    port.QueueReply(std::string(kPsfFrameSize, 'x'), 0, c.baud);
+    return true;
+  };
+  const std::string path = WriteSet("lbb.PSF", "LBB");
+  EXPECT_EQ(Run({"psf", "send", path}), kExitNoAnswer);
+  EXPECT_NE(err.str().find("kelvt-cli: The controller's own PSF could not be read.\n"),
+            std::string::npos) << err.str();
+  EXPECT_EQ(controller.psf_writes, 0);
+  ASSERT_EQ(Run({"psf", "send", path, "--no-backup"}), kExitOk) << err.str();
+  EXPECT_EQ(controller.psf_writes, 1);
+  EXPECT_NE(err.str().find("without a copy"), std::string::npos) << err.str();
 }
 
 TEST_F(CliControllerTest, PsfSendToAControllerThatRefuses) {
@@ -517,7 +585,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "{time:s,source:s,file:s," + kFieldsShape + "}\n"},
         ShapeCase{"psf_show", {"psf", "show", "@trial.PSF"}, kExitOk,
                   "{time:s,source:s," + kFieldsShape + "}\n"},
-        ShapeCase{"psf_send", {"psf", "send", "@trial.PSF"}, kExitOk, "{time:s,file:s,accepted:b}\n"},
+        ShapeCase{"psf_send", {"psf", "send", "@trial.PSF"}, kExitOk, "{time:s,file:s,accepted:b,entry:s}\n"},
         ShapeCase{"psf_diff", {"psf", "diff", "@trial.PSF", "controller"}, kExitDifferent,
                   "{time:s,a:s,b:s,identical:b,differences:[{key:s,label:s,a:s,b:s}]}\n"},
         ShapeCase{"beams", {"beams", "--filter", "both"}, kExitOk, kScanShape},
@@ -539,7 +607,8 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"journal", {"journal"}, kExitOk,
                   "{time:s,folder:s,entries:[{time:s,port:s,device:s,controller:s,part_number:s,"
                   "date_code:s,operation:s,finished:b,file:s,id:s,state:s,exact:b,user:s,host:s,"
-                  "by_id:s,serial_number:s,new_part_number:s,new_date_code:s,set_file:s}]}\n"}),
+                  "by_id:s,serial_number:s,new_part_number:s,new_date_code:s,set_file:s,kind:s,"
+                  "changes:[{key:s,label:s,before:s,after:s}]}]}\n"}),
     [](const ::testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -12,8 +12,10 @@
 #include "cli/exit_codes.h"
 #include "json_lines.h"
 #include "cli_process.h"
+#include "link/controller_link.h"
 #include "ops/set_journal.h"
 #include "psf/psf_file.h"
+#include "serial/posix_serial_port.h"
 #include "psf/psf_record.h"
 #include "support/sim_process.h"
 
@@ -74,6 +76,12 @@ class CliSimTest : public ::testing::Test {
   void ExpectControllerHolds(const std::string& file) {
     const Result diff = Cli({"psf", "diff", file, "controller"});
     EXPECT_EQ(diff.status, kExitOk) << WithoutTime(diff.out) << diff.err;
+  }
+
+  // The simulator's set, its 81 bytes as read.
+  bool ReadHeld(PsfImage& image) {
+    ControllerLink link(new PosixSerialPort(sim_->path(), 0, 9600, 'E', 8, 1, 0, 0, 0, 0, 0));
+    return link.Port()->ErrorStatus() == 0 && link.InputPsf(image) != 0;
   }
 
   std::string dir_;
@@ -142,7 +150,8 @@ TEST_F(CliSimTest, PsfGetSendDiffAndShow) {
   ASSERT_EQ(Cli({"psf", "send", saved}).status, kExitOk);
   ExpectControllerHolds(saved);
   const Result send_json = Cli({"--json", "psf", "send", saved});
-  EXPECT_EQ(WithoutTime(send_json.out), "{\"file\":\"" + saved + "\",\"accepted\":true}\n");
+  EXPECT_EQ(WithoutTime(send_json.out).rfind("{\"file\":\"" + saved + "\",\"accepted\":true,\"entry\":\"", 0), 0u)
+      << send_json.out;
 }
 
 constexpr char kScanBlock[] =
@@ -409,6 +418,93 @@ TEST_F(CliSimTest, RefusalsAndFileWrites) {
   const Result unwritable = Cli({"psf", "get", Path("missing/dir/x.PSF")});
   EXPECT_EQ(unwritable.status, kExitFileWrite);
   EXPECT_NE(unwritable.err.find("Unable to save the PSF file."), std::string::npos);
+}
+
+// Each change to the simulator leaves exactly one entry: the set (or values)
+// before is what the simulator held, byte for byte, and its changed fields
+// are the difference between that and what was sent.
+TEST_F(CliSimTest, EveryChangeLeavesOneEntryOfWhatTheControllerHeld) {
+  StartSim({"--beams", "4-6", "--meas1", "LBM", "--null-span", "0,4095,0,4095"});
+  const std::string trial = WriteSet("trial.PSF", "FBB", "TBB");
+  SetJournal journal(dir_ + "/kelvt");
+  const auto interrupt = [this] {
+    auto watch = Start({"--json", "beams", "--watch"});
+    ASSERT_TRUE(watch->WaitForOutput("\n", 15000)) << watch->err();
+    watch->Signal(SIGKILL);
+    watch->Finish(15000);
+  };
+  const struct {
+    const char* operation;
+    std::vector<std::string> args;
+    std::string change;  // one of the entry's changes
+  } rows[] = {
+      {"send", {"psf", "send", trial}, "\"key\":\"meas1_mode\",\"label\":\"Measurement Mode #1\",\"before\":\"LBM\",\"after\":\"FBB\""},
+      {"stamp", {"stamp", "--part", "ABC123", "--date-code", "2650"}, "\"key\":\"part_number\",\"label\":\"Part Number\",\"before\":\"KT1000\",\"after\":\"ABC123\""},
+      {"alignment", {"beams"}, "\"key\":\"meas1_mode\",\"label\":\"Measurement Mode #1\",\"before\":\"FBB\",\"after\":\"ALL\""},
+      {"trial run", {"measure", trial}, "\"key\":\"scan_control\",\"label\":\"Scan Control\",\"before\":\"Continuous\",\"after\":\"Host Mode\""},
+      {"recover", {"recover"}, "\"key\":\"meas1_mode\",\"label\":\"Measurement Mode #1\",\"before\":\"ALL\",\"after\":\"FBB\""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.operation);
+    if (std::string(row.operation) == "recover") interrupt();
+    PsfImage held;
+    ASSERT_TRUE(ReadHeld(held));
+    const std::size_t count = journal.Entries().size();
+    const Result run = Cli(row.args);
+    ASSERT_EQ(run.status, kExitOk) << run.err;
+    const std::vector<JournalEntry> entries = journal.Entries();
+    ASSERT_EQ(entries.size(), count + 1);
+    EXPECT_EQ(entries.front().tag.operation, row.operation);
+    PsfImage before;
+    ASSERT_EQ(journal.Load(entries.front(), before), LoadResult::kOk);
+    EXPECT_EQ(before, held);  // byte for byte
+    const Result listed = CliWithout({"--json", "journal"});
+    const std::string first = WithoutTime(listed.out).substr(0, WithoutTime(listed.out).find("},{\"time\""));
+    EXPECT_NE(first.find(row.change), std::string::npos) << first;
+  }
+
+  // Null/span: a small entry of the four values.
+  const Result set = Cli({"nullspan", "set", "10", "3000", "0", "4095"});
+  ASSERT_EQ(set.status, kExitOk) << set.err;
+  const JournalEntry values = journal.Entries().front();
+  EXPECT_EQ(values.kind, EntryKind::kNullSpan);
+  const Result shown = CliWithout({"--json", "journal", "show", values.id});
+  EXPECT_EQ(WithoutTime(shown.out), "{\"values\":{\"null1\":0,\"span1\":4095,\"null2\":0,\"span2\":4095}}\n");
+  const Result listed = CliWithout({"--json", "journal", "--since", "1h", "--device", sim_->path()});
+  EXPECT_NE(listed.out.find("\"changes\":[{\"key\":\"null1\",\"label\":\"Analog Output#1 Null\",\"before\":\"0\",\"after\":\"10\"},{\"key\":\"span1\",\"label\":\"Analog Output#1 Span\",\"before\":\"4095\",\"after\":\"3000\"}]"), std::string::npos) << listed.out;
+
+  // Put back the first send: the stamp made this controller another one
+  // (part number), so only --force does; then it holds its first set again.
+  const std::string first_send = journal.Entries().back().id;
+  PsfImage original;
+  ASSERT_EQ(journal.Load(journal.Entries().back(), original), LoadResult::kOk);
+  const Result refused = CliWithout({"journal", "put-back", first_send});
+  EXPECT_EQ(refused.status, kExitRefused) << refused.err;
+  EXPECT_NE(refused.err.find("part number ABC123"), std::string::npos) << refused.err;
+  const Result put = CliWithout({"journal", "put-back", "--force", first_send});
+  ASSERT_EQ(put.status, kExitOk) << put.err;
+  PsfImage now;
+  ASSERT_TRUE(ReadHeld(now));
+  EXPECT_EQ(now, original);
+}
+
+// The controller's own set cannot be read: nothing is sent without a copy,
+// unless --no-backup says so.
+TEST_F(CliSimTest, PsfSendWithoutACopyOnlyWithNoBackup) {
+  const std::string set = WriteSet("set.PSF", "FBB", "None");
+  StartSim({"--meas1", "LBM", "--corrupt-psf-reads", "1"});
+  const Result refused = Cli({"psf", "send", set});
+  EXPECT_EQ(refused.status, kExitNoAnswer);
+  EXPECT_NE(refused.err.find("The controller's own PSF could not be read."), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(Cli({"psf", "diff", set, "controller"}).status, kExitDifferent);  // nothing sent
+
+  StartSim({"--meas1", "LBM", "--corrupt-psf-reads", "1"});
+  const Result sent = Cli({"psf", "send", set, "--no-backup"});
+  EXPECT_EQ(sent.status, kExitOk) << sent.err;
+  EXPECT_NE(sent.err.find("without a copy"), std::string::npos) << sent.err;
+  ExpectControllerHolds(set);
+  EXPECT_TRUE(SetJournal(dir_ + "/kelvt").Entries().empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "cli/nullspan_values.h"
 #include "cli/stamp_values.h"
+#include "ops/journal_filter.h"
 
 namespace kelvt::cli {
 namespace {
@@ -83,6 +84,36 @@ TEST(PartNumberTest, SixCharactersOrAnEntryOfTheSettings) {
   EXPECT_EQ(ResolvePartNumber("P9", entries), "");
   EXPECT_EQ(ResolvePartNumber("1234567", entries), "");
   EXPECT_EQ(ResolvePartNumber("", entries), "");
+}
+
+TEST(JournalSinceTest, DatesTimesAndAges) {
+  const std::time_t now = LocalTimeOf("2026-12-09 12:00:00");
+  ASSERT_NE(now, -1);
+  const struct {
+    const char* text;
+    std::time_t want;  // -1: refused
+  } rows[] = {
+      {"2026-12-09", now - 12 * 3600},
+      {"2026-12-09 11:30", now - 1800},
+      {"2026-12-09T11:59:30", now - 30},
+      {"30m", now - 1800},
+      {"12h", now - 12 * 3600},
+      {"7d", now - 7 * 86400},
+      {"2026-02-30", -1},
+      {"2026-12-09 25:00", -1},
+      {"2026-12-9", -1},
+      {"7w", -1},
+      {"d", -1},
+      {"", -1},
+  };
+  for (const auto& row : rows) {
+    std::time_t since = 0;
+    EXPECT_EQ(ParseSince(row.text, now, since), row.want != -1) << row.text;
+    if (row.want != -1) {
+      EXPECT_EQ(since, row.want) << row.text;
+    }
+  }
+  EXPECT_EQ(LocalTimeOf("2026-12-09"), -1);  // the journal always writes the time
 }
 
 }  // namespace

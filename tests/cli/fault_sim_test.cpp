@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Unable to input psf."}, false},
         SimFaultCase{"DiagVanishes", {"--vanish-after", "1"}, {"diag"}, kExitNoAnswer,
                      {"Error reading diagnostics"}, false},
-        SimFaultCase{"PsfSendVanishes", {"--vanish-after", "2"}, {"psf", "send", "FILE"},
+        SimFaultCase{"PsfSendVanishes", {"--vanish-after", "4"}, {"psf", "send", "FILE"},
                      kExitRefused, {"PSF Not Accepted"}, false},
         // Six requests prepare the alignment; the second scan finds the terminal closed.
         SimFaultCase{"BeamsVanishInTheLoop", {"--vanish-after", "7"}, {"beams", "--count", "5"},

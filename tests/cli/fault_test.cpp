@@ -174,11 +174,13 @@ INSTANTIATE_TEST_SUITE_P(
                      {"Unable to output psf."}},
         CliFaultCase{"PsfSendCorrupt", {"psf", "send", "FILE"}, Corrupt(), kExitNoAnswer,
                      {"Unable to output psf."}},
+        // Its own set unread, the controller keeps it: nothing is sent without a copy.
         CliFaultCase{"PsfSendStopsAfterTheWakeUp", {"psf", "send", "FILE"}, StopAfter(1),
-                     kExitNoAnswer, {"PSF Not Accepted"}},  // the set never went out
+                     kExitNoAnswer, {"The controller's own PSF could not be read."}},
         CliFaultCase{"PsfSendNoAck", {"psf", "send", "FILE"}, NoAck(), kExitRefused,
                      {"PSF Not Accepted"}},
-        CliFaultCase{"PsfSendVanishes", {"psf", "send", "FILE"}, VanishAfter(2), kExitRefused,
+        // Wake-up, the own set read (wake-up, read), wake-up: the set goes out into nothing.
+        CliFaultCase{"PsfSendVanishes", {"psf", "send", "FILE"}, VanishAfter(4), kExitRefused,
                      {"PSF Not Accepted"}},
 
         CliFaultCase{"BeamsSilent", {"beams"}, Silent(), kExitNoAnswer,

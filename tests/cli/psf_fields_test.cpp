@@ -6,6 +6,7 @@
 #include <set>
 
 #include "ops/psf_report.h"
+#include "ops/set_changes.h"
 #include "psf/psf_image.h"
 
 namespace kelvt::cli {
@@ -112,6 +113,39 @@ TEST(PsfDiffTest, ADecodedImageEqualsTheRecordItCameFrom) {
   ASSERT_EQ(b.Decode(image), 1);
   EXPECT_TRUE(DiffPsf(a, b).empty());
   EXPECT_EQ(ValueOf(DescribePsf(b), "skip_count"), "5");
+}
+
+// A journal entry's changes: the psf diff fields, then part number and date
+// code unless the sent set keeps the controller's (0x01, the editor's Send).
+TEST(SetChangesTest, FieldsThenStampUnlessTheSentSetKeepsIt) {
+  PsfRecord a;
+  char bytes[kPsfSize + 1];
+  a.Encode(bytes);
+  PsfImage before;
+  before.FromBytes(bytes, 0);
+  before.SetPartNumber("KT-100");
+  before.SetDateCode("2601");
+  PsfImage sent = before;
+  sent.SetMeasurementMode('C', true);  // LBB
+  sent.SetPartNumber("AB\x7f""123");
+  std::vector<PsfDifference> changes = SetChanges(before, sent);
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0].key, "meas1_mode");
+  EXPECT_EQ(changes[0].a + ">" + changes[0].b, "FBB>LBB");
+  EXPECT_EQ(changes[1].key + " " + changes[1].label, "part_number Part Number");
+  EXPECT_EQ(changes[1].a + ">" + changes[1].b, "KT-100>AB?123");
+  std::memset(sent.Data() + 66, 1, 10);
+  EXPECT_EQ(SetChanges(before, sent).size(), 1u);
+  EXPECT_TRUE(SetChanges(before, before).empty());
+}
+
+TEST(SetChangesTest, NullSpanValuesByName) {
+  const std::vector<PsfDifference> changes =
+      NullSpanChanges(NullSpanValues{0, 4095, 10, 3000}, NullSpanValues{0, 4000, 10, 2000});
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0].key + "|" + changes[0].label + "|" + changes[0].a + "|" + changes[0].b,
+            "span1|Analog Output#1 Span|4095|4000");
+  EXPECT_EQ(changes[1].key + "|" + changes[1].a + "|" + changes[1].b, "span2|3000|2000");
 }
 
 }  // namespace

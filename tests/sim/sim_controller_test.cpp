@@ -459,6 +459,18 @@ TEST(SimController, CorruptAfterAnswersThatManyCleanlyThenGarblesEveryReply) {
   }
 }
 
+TEST(SimController, CorruptPsfReadsGarblesOnlyThatManyPsfReads) {
+  SimConfig cfg = Config();
+  cfg.corrupt_psf_reads = 2;
+  Controller c(std::move(cfg));
+  PsfImage image;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(c.Ask(Wake())[0], 0x1C);  // everything else answers cleanly
+    EXPECT_FALSE(image.FromControllerReply(c.Ask(Req('A', 'D')).data()));
+  }
+  EXPECT_TRUE(image.FromControllerReply(c.Ask(Req('A', 'D')).data()));
+}
+
 TEST(SimController, VanishAfterGoesAwayOnTheNextRequestAndHearsNothingMore) {
   SimConfig cfg = Config();
   cfg.vanish_after = 1;

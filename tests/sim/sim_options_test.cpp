@@ -197,6 +197,7 @@ TEST_P(FaultArgsTest, RoundTripsThroughTheParser) {
   EXPECT_EQ(got.no_ack, want.no_ack);
   EXPECT_EQ(got.corrupt, want.corrupt);
   EXPECT_EQ(got.corrupt_after, want.corrupt_after);
+  EXPECT_EQ(got.corrupt_psf_reads, want.corrupt_psf_reads);
   EXPECT_EQ(got.garble_rate, want.garble_rate);
   EXPECT_EQ(got.seed, want.garble_rate > 0 ? want.seed : 1u);
   EXPECT_EQ(got.stop_after, want.stop_after);
@@ -211,6 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"no_ack", [](SimConfig& c) { c.no_ack = true; }},
         FaultCase{"corrupt", [](SimConfig& c) { c.corrupt = true; }},
         FaultCase{"corrupt_after", [](SimConfig& c) { c.corrupt_after = 5; }},
+        FaultCase{"corrupt_psf_reads", [](SimConfig& c) { c.corrupt_psf_reads = 2; }},
         FaultCase{"stop_after_zero", [](SimConfig& c) { c.stop_after = 0; }},
         FaultCase{"vanish_after", [](SimConfig& c) { c.vanish_after = 7; }},
         FaultCase{"garble", [](SimConfig& c) { c.garble_rate = 0.2; c.seed = 4000000000u; }},

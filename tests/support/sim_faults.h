@@ -52,6 +52,7 @@ inline sim::SimConfig WithFaults(sim::SimConfig config, const sim::SimConfig& fa
   config.no_ack = faults.no_ack;
   config.corrupt = faults.corrupt;
   config.corrupt_after = faults.corrupt_after;
+  config.corrupt_psf_reads = faults.corrupt_psf_reads;
   config.garble_rate = faults.garble_rate;
   config.seed = faults.seed;
   config.stop_after = faults.stop_after;

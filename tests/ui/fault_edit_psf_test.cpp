@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "fault_harness.h"
+#include "ops/status_messages.h"
 #include "tools/edit_psf_operation.h"
 #include "tools/measurement_dlg.h"
 #include "tools/null_span_dlg.h"
@@ -174,12 +175,15 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"UploadVanishes", Command::kUpload, VanishAfter(1), {"PSF Was Not Received"}},
         EditCase{"UploadNoAckIsHarmless", Command::kUpload, NoAck(), {"Uploaded PSF"}},
         EditCase{"SendSilent", Command::kSend, Silent(), {"PSF Not Accepted"}},
-        EditCase{"SendStops", Command::kSend, StopAfter(1), {"PSF Not Accepted"}},
+        // Send: a wake-up, the own set read (a wake-up and the read), then the set.
+        EditCase{"SendStops", Command::kSend, StopAfter(3), {"PSF Not Accepted"}},
         EditCase{"SendCorrupt", Command::kSend, Corrupt(), {"PSF Not Accepted"}},
-        EditCase{"SendCorruptAck", Command::kSend, Corrupt(1), {"PSF Not Accepted"}, 0,
+        EditCase{"SendCorruptAck", Command::kSend, Corrupt(4), {"PSF Not Accepted"}, 0,
                  Holds::kSentSet},
         EditCase{"SendNoAck", Command::kSend, NoAck(), {"PSF Not Accepted"}},
-        EditCase{"SendVanishes", Command::kSend, VanishAfter(1), {"PSF Not Accepted"}},
+        EditCase{"SendVanishes", Command::kSend, VanishAfter(3), {"PSF Not Accepted"}},
+        // The own set cannot be read: the question, and No (the default) sends nothing.
+        EditCase{"SendOwnSetUnreadable", Command::kSend, StopAfter(1), {kSendUnreadQuestion}},
         EditCase{"ExecuteSilent", Command::kExecute, Silent(),
                  {"Unable to input existing controller's psf."}},
         EditCase{"ExecuteCorrupt", Command::kExecute, Corrupt(),
@@ -207,14 +211,16 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"NullSpanCorrupt", Command::kNullSpanOpen, Corrupt(), kNotActive},
         EditCase{"NullSpanVanishes", Command::kNullSpanOpen, VanishAfter(1), kNotActive},
         EditCase{"NullSpanNoAckIsHarmless", Command::kNullSpanOpen, NoAck(), {}, 1},
-        EditCase{"UpdatesUnanswered", Command::kNullSpanUpdates, StopAfter(2),
-                 {kUnable, kUnable, kUnable}, 1},
-        EditCase{"UpdatesAfterAVanish", Command::kNullSpanUpdates, VanishAfter(2),
-                 {kUnable, kUnable, kUnable}, 1},
-        EditCase{"UpdatesCorrupt", Command::kNullSpanUpdates, Corrupt(2),
-                 {kNotProperly, kNotProperly, kNotProperly}, 1},
-        EditCase{"SecondUpdateUnanswered", Command::kNullSpanUpdates, StopAfter(3),
-                 {kUnable, kUnable}, 1},
+        // Each update reads the values first (a wake-up and the read frame):
+        // once that fails, the question comes instead, and No sends nothing.
+        EditCase{"UpdatesUnanswered", Command::kNullSpanUpdates, StopAfter(4),
+                 {kUnable, kSendUnreadQuestion, kSendUnreadQuestion}, 1},
+        EditCase{"UpdatesAfterAVanish", Command::kNullSpanUpdates, VanishAfter(4),
+                 {kUnable, kSendUnreadQuestion, kSendUnreadQuestion}, 1},
+        EditCase{"UpdatesCorrupt", Command::kNullSpanUpdates, Corrupt(4),
+                 {kNotProperly, kSendUnreadQuestion, kSendUnreadQuestion}, 1},
+        EditCase{"SecondUpdateUnanswered", Command::kNullSpanUpdates, StopAfter(7),
+                 {kUnable, kSendUnreadQuestion}, 1},
         EditCase{"UpdatesNoAckIsHarmless", Command::kNullSpanUpdates, NoAck(), {}, 1}),
     [](const ::testing::TestParamInfo<EditCase>& info) { return std::string(info.param.name); });
 
@@ -275,7 +281,8 @@ INSTANTIATE_TEST_SUITE_P(
         SimEditCase{"Send", Command::kSend, 1, {"PSF Not Accepted"}, false},
         SimEditCase{"ExecuteInTheView", Command::kExecute, 4,
                     {"Could not input scan", kRestoreQuestion}, true},
-        SimEditCase{"NullSpanUpdate", Command::kNullSpanUpdates, 2, {kUnable, kUnable}, false}),
+        SimEditCase{"NullSpanUpdate", Command::kNullSpanUpdates, 2, {kUnable, kSendUnreadQuestion},
+                    false}),
     [](const ::testing::TestParamInfo<SimEditCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST(MainWindow, MenuBarHasTheThreeMenusWithTheirItems) {
   EXPECT_EQ(top[2]->text(), "&Help");
   EXPECT_EQ(MenuTexts(TopMenu(frame, 0)),
             (std::vector<QString>{"&Diagnostics...\tF2", "&Alignment...\tF3", "&Edit PSF...\tF4",
-                                  "Set &Part Number...", "E&xit"}));
+                                  "Set &Part Number...", "&History...", "E&xit"}));
   EXPECT_EQ(MenuTexts(TopMenu(frame, 1)),
             (std::vector<QString>{"Serial Port", "&Record Folder...", "&Save Settings on Exit"}));
   EXPECT_EQ(MenuTexts(TopMenu(frame, 2)), (std::vector<QString>{"&Index", "-", "&About"}));
@@ -126,6 +126,7 @@ TEST(MainWindow, EachItemHasItsStatusPrompt) {
       {kCmdSaveSettings, "Save Settings when application exits."},
       {kCmdRecordFolder, "Chooses the folder the Alignment and Measurement recordings go to"},
       {kCmdPartNumber, "Sets the part number and date code in the controller."},
+      {kCmdHistory, "Shows every change made to a controller and puts an earlier PSF back"},
       {kCmdExit, "Quit the application; prompts to save documents"},
       {kCmdHelpIndex, "List Help Topics"},
       {32776, "Device is connected to COM1"},

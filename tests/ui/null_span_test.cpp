@@ -20,6 +20,7 @@
 #include "support/scripted_port.h"
 #include "support/scripted_prompter.h"
 #include "support/ui_test_util.h"
+#include "ops/status_messages.h"
 #include "tools/null_span_dlg.h"
 
 namespace kelvt {
@@ -103,7 +104,10 @@ TEST_F(NullSpanTest, EachCommandButtonSendsItsLetter) {
     dialog->Field(1)->setText("3001");
     port_->ClearWritten();
     QTest::mouseClick(dialog->findChild<QPushButton*>(c.button), Qt::LeftButton);
-    EXPECT_EQ(port_->Written(), Frame(0x1B, 'B', c.function, "0250300100002047")) << c.button;
+    // The values the controller holds are read first, then the update goes.
+    EXPECT_EQ(port_->Written().substr(port_->Written().size() - 42, 21),
+              Frame(0x1B, 'B', 'T', "0000000000000000")) << c.button;
+    EXPECT_EQ(LastWritten(21), Frame(0x1B, 'B', c.function, "0250300100002047")) << c.button;
     EXPECT_EQ(dialog->isVisible(), !c.closes) << c.button;
     if (c.closes) {
       EXPECT_EQ(dialog->result(), QDialog::Accepted);
@@ -124,26 +128,31 @@ TEST_F(NullSpanTest, ReplyChecksTellTheTechnician) {
       {"span 2 echoed as 2046",
        [](ScriptedController& c) {
          c.intercept = [](ScriptedController&, ScriptedPort& port, const char* d, int n) {
-           if (n != 21) return false;
+           if (n != 21 || d[3] == 'T') return false;
            port.QueueReply(Frame(0x1C, 'B', 'U', "0250400000002046"));
-           (void)d;
            return true;
          };
        },
        "The Serial Interface is not functioning properly"},
       {"not acknowledged with U",
        [](ScriptedController& c) {
-         c.intercept = [](ScriptedController&, ScriptedPort& port, const char*, int n) {
-           if (n != 21) return false;
+         c.intercept = [](ScriptedController&, ScriptedPort& port, const char* d, int n) {
+           if (n != 21 || d[3] == 'T') return false;
            port.QueueReply(Frame(0x1C, 'B', 'N', "0250400000002047"));
            return true;
          };
        },
        "The Serial Interface is not functioning properly"},
-      {"no reply", [](ScriptedController&) {}, "We are unable to establish the Serial Interface",
-       test::Silent},
-      {"short reply", [](ScriptedController& c) { c.truncate_replies = 20; },
+      {"update unanswered",
+       [](ScriptedController& c) {
+         c.intercept = [](ScriptedController&, ScriptedPort&, const char* d, int n) {
+           return n == 21 && d[3] != 'T';
+         };
+       },
        "We are unable to establish the Serial Interface"},
+      // The values held cannot be read first: no copy, so the question (No: nothing sent).
+      {"no reply", [](ScriptedController&) {}, kSendUnreadQuestion, test::Silent},
+      {"short reply", [](ScriptedController& c) { c.truncate_replies = 20; }, kSendUnreadQuestion},
   };
   for (const Case& c : cases) {
     ScriptedController fresh(9600, 'B');
@@ -160,7 +169,10 @@ TEST_F(NullSpanTest, ReplyChecksTellTheTechnician) {
       ASSERT_EQ(prompter_.messages.size(), 1u) << c.name;
       EXPECT_EQ(prompter_.messages[0].text, c.message) << c.name;
       EXPECT_EQ(prompter_.messages[0].caption, "Kelvo-Tarn 2.0") << c.name;
-      EXPECT_EQ(prompter_.messages[0].buttons, PromptButtons::Ok) << c.name;
+      EXPECT_EQ(prompter_.messages[0].buttons, std::string(c.message) == kSendUnreadQuestion
+                                                   ? PromptButtons::YesNoDefaultNo
+                                                   : PromptButtons::Ok)
+          << c.name;
       EXPECT_EQ(prompter_.messages[0].parent, dialog.get()) << c.name;
     }
     // The fields keep their values after a failure.
@@ -175,7 +187,7 @@ TEST_F(NullSpanTest, OkClosesEvenWhenTheControllerFails) {
   auto dialog = Open(kReadReply);
   QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
   ASSERT_EQ(prompter_.messages.size(), 1u);
-  EXPECT_EQ(prompter_.messages[0].text, "We are unable to establish the Serial Interface");
+  EXPECT_EQ(prompter_.messages[0].text, kSendUnreadQuestion);
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
 }
