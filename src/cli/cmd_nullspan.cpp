@@ -46,10 +46,10 @@ void WriteValuesText(std::ostream& out, const NullSpanValues& v) {
 }
 
 // Reads the four values; the reply also names the controller for the updates.
+// Only a whole, clean reply counts: a garbled one is reported as no answer.
 int ReadValues(CliContext& ctx, ControllerLink& link, NullSpanValues& values, char& letter) {
   char frame[kNullSpanBufferSize];
-  BuildNullSpanReadRequest(frame);
-  if (!link.ExchangeFrame21(frame)) {
+  if (!ReadNullSpanFrame(link, frame)) {
     ctx.Error("Serial interface is not active", ctx.NoAnswerAdvice());
     return kExitNoAnswer;
   }
@@ -104,11 +104,12 @@ int RunSet(CliContext& ctx, const NullSpanArgs& args) {
 
   char frame[kNullSpanBufferSize];
   BuildNullSpanFrame(frame, letter, args.Function(), wanted);
-  if (link->SendEscapeCommand(frame) != 0) {
+  const NullSpanUpdateResult sent = SendNullSpanUpdate(*link, frame, wanted);
+  if (sent == NullSpanUpdateResult::kNotSent) {
     ctx.Error("We are unable to establish the Serial Interface", ctx.NoAnswerAdvice());
     return kExitNoAnswer;
   }
-  const bool acknowledged = IsNullSpanUpdateAcknowledged(frame, wanted);
+  const bool acknowledged = sent == NullSpanUpdateResult::kAcknowledged;
   if (ctx.options.json) {
     JsonWriter json(ctx.out);
     json.BeginObject().Field("update", FunctionName(args.Function()));

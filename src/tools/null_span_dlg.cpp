@@ -212,11 +212,13 @@ void CNullSpanDlg::SendUpdate(char function) {
     for (int i = 0; i < 4; ++i) values_[i] = NullSpanFieldValue(fields_[i]->text().toStdString());
     BuildNullSpanFrame(frame_, controller_letter_, function, values_);
     WaitCursor wait;
-    const int result = link_ != nullptr ? link_->SendEscapeCommand(frame_) : kGeneralError;
+    const NullSpanUpdateResult result = link_ != nullptr
+                                            ? SendNullSpanUpdate(*link_, frame_, values_)
+                                            : NullSpanUpdateResult::kNotSent;
     wait.Release();
-    if (result != 0) {
+    if (result == NullSpanUpdateResult::kNotSent) {
       ShowMessage("We are unable to establish the Serial Interface");
-    } else if (!IsNullSpanUpdateAcknowledged(frame_, values_)) {
+    } else if (result == NullSpanUpdateResult::kNotAcknowledged) {
       ShowMessage("The Serial Interface is not functioning properly");
     }
   }
@@ -225,9 +227,9 @@ void CNullSpanDlg::SendUpdate(char function) {
 
 int RunNullSpanCalibration(ControllerLink* link, QWidget* parent) {
   char frame[kNullSpanBufferSize];
-  BuildNullSpanReadRequest(frame);
   WaitCursor wait;
-  const int answered = link != nullptr ? link->ExchangeFrame21(frame) : 0;
+  // A garbled reply is no reply: its values are never shown or sent back.
+  const int answered = link != nullptr ? ReadNullSpanFrame(*link, frame) : 0;
   wait.Release();
   if (answered == 0) {
     CurrentPrompter().Message(parent, "Serial interface is not active", kWindowCaption,
