@@ -11,6 +11,10 @@ namespace kelvt {
 inline constexpr const char kNotJournaledMessage[] = "Unable to save the controller's own PSF.";
 // The controller's own set could not be put back.
 inline constexpr const char kRestoreFailedMessage[] = "Unable to restore original psf.";
+// A trial after a failed restore: the own set would still not go back.
+inline constexpr const char kOwnPsfNotBackMessage[] =
+    "The controller's own psf is still not back, so no other psf is tried on it. "
+    "It is kept in the journal: put it back with kelvt-cli recover, or Execute... again.";
 
 // "" for Ready.
 const char* AlignmentMessage(AlignmentStatus status);
