@@ -87,9 +87,6 @@ int AnalogSourcePosition(const char* source) {
   return 0;
 }
 
-const auto& kOutputModes = kOutputModeChoices;
-const auto& kAnalogSources = kAnalogSourceChoices;
-
 // Holds the editor's rule guard while one rule runs; a rule started from
 // inside another finds it held and does not run.
 class RuleScope {
@@ -158,10 +155,10 @@ void CPsfConfigDlg::ConnectRules() {
 
   for (int n = 0; n < 2; ++n) {
     connect(analog_source_list_[n], &QComboBox::activated, this, [this, n](int position) {
-      ApplyRule(SelectAnalogSource(working, n + 1, kAnalogSources[position], true));
+      ApplyRule(SelectAnalogSource(working, n + 1, kAnalogSourceChoices[position], true));
     });
     connect(out_mode_list_[n], &QComboBox::activated, this, [this, n](int position) {
-      ApplyRule(SelectOutputMode(working, n + 1, kOutputModes[position], true));
+      ApplyRule(SelectOutputMode(working, n + 1, kOutputModeChoices[position], true));
     });
   }
 
@@ -293,10 +290,10 @@ void CPsfConfigDlg::ReadBackInto(PsfRecord& r) const {
 
   for (const BoxSlot& slot : boxes_) StoreText(ValueBoxField(r, slot.bit), slot.edit->text());
 
-  SetField(r.out1_mode, kOutputModes[std::max(0, out_mode_list_[0]->currentIndex())]);
-  SetField(r.out2_mode, kOutputModes[std::max(0, out_mode_list_[1]->currentIndex())]);
-  SetField(r.analog1_source, kAnalogSources[std::max(0, analog_source_list_[0]->currentIndex())]);
-  SetField(r.analog2_source, kAnalogSources[std::max(0, analog_source_list_[1]->currentIndex())]);
+  SetField(r.out1_mode, kOutputModeChoices[std::max(0, out_mode_list_[0]->currentIndex())]);
+  SetField(r.out2_mode, kOutputModeChoices[std::max(0, out_mode_list_[1]->currentIndex())]);
+  SetField(r.analog1_source, kAnalogSourceChoices[std::max(0, analog_source_list_[0]->currentIndex())]);
+  SetField(r.analog2_source, kAnalogSourceChoices[std::max(0, analog_source_list_[1]->currentIndex())]);
 
   ApplyEdgeBlanking(r);
 }

@@ -77,7 +77,8 @@ class CPsfConfigDlg : public LoopDialog {
   static const OptionRow kOptionRows[kOptionCount];
 
   void BuildControls();
-  // No port: the commands that talk to the controller are off, and say why.
+  // No port: the commands that talk to the controller are off, and their
+  // tooltips say why.
   void DisableControllerCommands();
   QVBoxLayout* BuildLeftColumn();
   QVBoxLayout* BuildRightColumn();

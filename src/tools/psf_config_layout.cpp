@@ -266,7 +266,6 @@ void CPsfConfigDlg::DisableControllerCommands() {
         name == QLatin1String("executeButton") || name == QLatin1String("nullSpanButton")) {
       button->setEnabled(false);
       button->setToolTip(why);
-      button->setStatusTip(why);
     }
   }
 }
