@@ -79,7 +79,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   in.Take(reply, kNullSpanFrameSize);
   const NullSpanValues decoded = DecodeNullSpanValues(reply);
   CheckDecoded(decoded);
-  Check(IsNullSpanUpdateAcknowledged(reply, decoded) == (reply[3] == kNullSpanUpdated));
+  // Only a whole 'U' frame from the letter asked acknowledges anything.
+  Check(IsNullSpanUpdateAcknowledged(reply, reply[1], decoded) ==
+        IsNullSpanReply(reply, reply[1], kNullSpanUpdated));
+  if (IsNullSpanReply(reply, reply[1], kNullSpanUpdated)) {
+    Check(AllDigits(std::string_view(reply + 4, 16)));
+    Check(!IsNullSpanReply(reply, static_cast<char>(reply[1] + 1), kNullSpanUpdated));
+  }
 
   NullSpanValues values;
   for (int i = 0; i < 4; ++i) values[i] = in.Int();
@@ -97,8 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < 4; ++i) clamped[i] = Clamp(values[i], 0, 9999);
   Check(DecodeNullSpanValues(frame) == clamped);
   frame[3] = kNullSpanUpdated;
-  Check(IsNullSpanUpdateAcknowledged(frame, clamped));
-  Check(IsNullSpanUpdateAcknowledged(frame, values) == (values == clamped));
+  Check(IsNullSpanUpdateAcknowledged(frame, reply[1], clamped));
+  Check(IsNullSpanUpdateAcknowledged(frame, reply[1], values) == (values == clamped));
 
   char text[4];
   const size_t text_len = in.Take(text, sizeof text);
@@ -117,15 +123,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     p.QueueBytes(bytes, static_cast<int>(n), 8u * in.Byte());
   });
   char request[kNullSpanBufferSize];
-  BuildNullSpanReadRequest(request);
   const uint32_t t0 = clock.Now();
-  if (link.ExchangeFrame21(request) == 0) {
+  if (ReadNullSpanFrame(link, request) == 0) {
     Check(clock.Now() - t0 <= 4000);  // three wake windows, a settle and a read window at most
     return 0;
   }
   Check(request[kNullSpanFrameSize] == '\0');  // the reply never runs past the frame
+  // A read that counts is a whole frame of digits from the controller that woke.
+  Check(IsNullSpanReply(request, link.ControllerId(), kNullSpanRead));
   const NullSpanValues read = DecodeNullSpanValues(request);
   CheckDecoded(read);
+  for (int i = 0; i < 4; ++i) Check(read[i] <= 9999);
 
   NullSpanValues update;
   for (int i = 0; i < 4; ++i) update[i] = Clamp(read[i], 0, 9999);
@@ -141,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(result == kEscapeRefused);
   } else if (result == 0) {
     CheckDecoded(DecodeNullSpanValues(command));
-    (void)IsNullSpanUpdateAcknowledged(command, update);
+    (void)IsNullSpanUpdateAcknowledged(command, request[1], update);
   }
   return 0;
 }

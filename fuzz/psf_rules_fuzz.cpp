@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "ops/psf_fields.h"
 #include "psf/config_rules.h"
 #include "psf/psf_image.h"
 #include "psf/psf_record.h"
@@ -52,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The first bytes choose the rules to run.
   for (std::size_t i = 0; i < size && i < 32; ++i) {
-    const int which = data[i] % 20;
+    const int which = data[i] % 22;
     const int n = 1 + (data[i] / 20) % 2;
     const bool announce = (data[i] & 0x80) != 0;
     switch (which) {
@@ -75,6 +77,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 16: kelvt::NormalizeScanCount(r, static_cast<kelvt::ScanCountBox>(data[i] % 4), piece(i)); break;
       case 17: kelvt::LeaveScanCount(r, static_cast<kelvt::ScanCountBox>(data[i] % 4), piece(i)); break;
       case 18: kelvt::FilterDigits(piece(i)); kelvt::NormalizeInvert(piece(i)); break;
+      case 19: {
+        // A box typed into and left, or a field set by name, from any text.
+        std::string kept;
+        kelvt::EnterValueBox(r, static_cast<kelvt::ValueBox>(1u << (data[i] % 21)), piece(i), kept);
+        if (kept.size() > 4) __builtin_trap();
+        break;
+      }
+      case 20: {
+        static const std::vector<std::string> keys = kelvt::SettablePsfKeys();
+        kelvt::SetPsfField(r, keys[data[i] % keys.size()], piece(i + 1));
+        break;
+      }
       default: kelvt::SelectSkipCount(r, data[i]); break;
     }
   }

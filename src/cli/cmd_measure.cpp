@@ -98,6 +98,7 @@ int RunMeasure(CliContext& ctx, const MeasureArgs& args) {
       break;
     case TrialRunStatus::kSavedPsfNotRead:
     case TrialRunStatus::kTrialPsfNoAnswer:
+    case TrialRunStatus::kOwnPsfNotBack:  // a fresh guard owes nothing
       ctx.Error(TrialRunMessage(started), ctx.NoAnswerAdvice());
       return kExitNoAnswer;
     case TrialRunStatus::kNotJournaled:

@@ -50,10 +50,10 @@ void WriteValuesText(std::ostream& out, const NullSpanValues& v) {
 }
 
 // Reads the four values; the reply also names the controller for the updates.
+// Only a whole, clean reply counts: a garbled one is reported as no answer.
 int ReadValues(CliContext& ctx, ControllerLink& link, NullSpanValues& values, char& letter) {
   char frame[kNullSpanBufferSize];
-  BuildNullSpanReadRequest(frame);
-  if (!link.ExchangeFrame21(frame)) {
+  if (!ReadNullSpanFrame(link, frame)) {
     ctx.Error("Serial interface is not active", ctx.NoAnswerAdvice());
     return kExitNoAnswer;
   }

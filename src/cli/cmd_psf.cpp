@@ -1,4 +1,4 @@
-// psf get / send / show / diff: the controller's parameter set and .PSF files.
+// psf get / send / show / set / diff: the controller's parameter set and .PSF files.
 
 #include <cerrno>
 #include <cstring>
@@ -18,6 +18,7 @@
 #include "ops/psf_fields.h"
 #include "ops/psf_report.h"
 #include "ops/scan_csv.h"
+#include "psf/config_rules.h"
 #include "psf/psf_file.h"
 #include "psf/psf_image.h"
 #include "psf/psf_record.h"
@@ -36,6 +37,7 @@ struct PsfArgs {
   std::string b;
   bool html = false;
   bool no_backup = false;
+  std::vector<std::string> changes;  // psf set: KEY=VALUE
 };
 
 // Where sets come from: files, or the controller (one link, opened on first use).
@@ -272,11 +274,71 @@ int RunDiff(CliContext& ctx, const PsfArgs& args) {
   return differences.empty() ? kExitOk : kExitDifferent;
 }
 
+// Every change through the editor's rules, in the order given; the file is
+// replaced (through a synced temporary file) only when all of them passed.
+int RunSet(CliContext& ctx, const PsfArgs& args) {
+  PsfRecord before;
+  if (!ReadPsfFile(before, args.file.c_str())) {
+    ctx.Error(kNotCompatible, PsfFileAdvice(args.file));
+    return kExitFileRejected;
+  }
+  PsfRecord record = before;
+  for (const std::string& change : args.changes) {
+    const std::size_t equals = change.find('=');
+    if (equals == std::string::npos || equals == 0) {
+      ctx.Error("'" + change + "' is not KEY=VALUE", "Name fields as 'kelvt-cli psf show --json' does.");
+      return kExitUsage;
+    }
+    const std::string key = change.substr(0, equals);
+    const PsfSetResult result = SetPsfField(record, key, std::string_view(change).substr(equals + 1));
+    if (result.status == PsfSetStatus::kUnknownKey) {
+      std::string keys;
+      for (const std::string& k : SettablePsfKeys()) keys += (keys.empty() ? "" : " ") + k;
+      ctx.Error("No field is called '" + key + "'", "The fields: " + keys);
+      return kExitUsage;
+    }
+    if (result.status == PsfSetStatus::kRefused) {
+      ctx.Error(result.message, "Refused: " + change + ". " + args.file + " is unchanged.");
+      return kExitFileRejected;
+    }
+    if (!result.message.empty()) ctx.err << "kelvt-cli: " << change << ": " << result.message << '\n';
+  }
+  // Edge sends no blanking; the editor saves it so too.
+  ApplyEdgeBlanking(record);
+  const std::vector<PsfDifference> differences = DiffPsf(before, record);
+  if (!differences.empty() && !WritePsfFile(record, args.file.c_str())) {
+    ctx.Error(kPsfWriteFailedMessage, args.file + ": " + std::strerror(errno) + "; the file is as it was.");
+    return kExitFileWrite;
+  }
+  if (ctx.options.json) {
+    JsonWriter json(ctx.out);
+    json.BeginObject().Field("file", args.file).Field("written", !differences.empty());
+    json.Key("changes").BeginArray();
+    for (const PsfDifference& d : differences) {
+      json.BeginObject()
+          .Field("key", d.key)
+          .Field("label", d.label)
+          .Field("before", d.a)
+          .Field("after", d.b)
+          .EndObject();
+    }
+    json.EndArray().EndObject().EndLine();
+    return kExitOk;
+  }
+  for (const PsfDifference& d : differences) {
+    ctx.out << PadRight(d.label, 42) << "  " << Printable(d.a) << " -> " << Printable(d.b) << '\n';
+  }
+  ctx.out << (differences.empty() ? "The set is unchanged: " + Printable(args.file) + " was not written.\n"
+                                  : "PSF written to " + Printable(args.file) + "\n");
+  return kExitOk;
+}
+
 }  // namespace
 
 void AddPsfCommands(CLI::App& app, CliContext& ctx, Commands& commands) {
   auto args = std::make_shared<PsfArgs>();
-  CLI::App* psf = app.add_subcommand("psf", "The parameter set (PSF): read, send, show, compare");
+  CLI::App* psf =
+      app.add_subcommand("psf", "The parameter set (PSF): read, send, show, change, compare");
   psf->require_subcommand(1);
 
   CLI::App* get = psf->add_subcommand(
@@ -297,6 +359,14 @@ void AddPsfCommands(CLI::App& app, CliContext& ctx, Commands& commands) {
   show->add_flag("--html", args->html,
                  "Write a printable HTML report (fields, meanings, values, source, date) instead");
   commands.push_back({show, [&ctx, args] { return RunShow(ctx, *args); }});
+
+  CLI::App* set = psf->add_subcommand(
+      "set", "Change fields of a .PSF file through the editor's rules (exit 6 when one refuses)");
+  set->add_option("FILE", args->file, "The .PSF file to change (replaced only when all pass)")
+      ->required();
+  set->add_option("CHANGES", args->changes, "KEY=VALUE, keys and values as 'psf show --json' names them")
+      ->required();
+  commands.push_back({set, [&ctx, args] { return RunSet(ctx, *args); }});
 
   CLI::App* diff = psf->add_subcommand(
       "diff", "List the fields in which two sets differ (exit status 1 when they do)");

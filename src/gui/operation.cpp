@@ -76,7 +76,7 @@ void Operation::SetDeviceOverrides(const DeviceOverrides& overrides) { Overrides
 const DeviceOverrides& Operation::CurrentDeviceOverrides() { return Overrides(); }
 
 int Operation::Run() {
-  if (!OpenPort()) return 0;
+  if (!OpenPort()) return ExecuteOffline();
   const int result = Execute();
   // Whatever Execute returned: a changed controller gets its own PSF back.
   if (restore_psf) RestoreSavedPsf(saved_psf);

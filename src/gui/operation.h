@@ -26,11 +26,14 @@ class Operation : public RestoreFrontEnd {
   Operation& operator=(const Operation&) = delete;
 
   // OpenPort, Execute, and the restore when restore_psf is set. Result of
-  // Execute, or 0 when the port did not open.
+  // Execute; when the port did not open, that of ExecuteOffline.
   int Run();
   // Creates the port and the link; 1, or 0 after telling the user.
   int OpenPort();
   virtual int Execute() = 0;
+  // After the port failed to open (the user was told): work that needs no
+  // controller. The default does nothing and returns 0.
+  virtual int ExecuteOffline() { return 0; }
   // Sends `psf` back through the guard (journaled first); on failure offers
   // to save it to a file.
   void RestoreSavedPsf(PsfImage& psf);

@@ -174,9 +174,14 @@ int ControllerLink::ExchangeFrame21(char* frame) {
   if (!Wake(sync)) return 0;
   frame[1] = sync.controller_id;
   std::memcpy(tx_buffer.get(), frame, kFrame21Size);
+  // Only errors counted during this reply count against it.
+  LineErrorsSeen();
+  reply_flagged = false;
   if (WriteTx(kFrame21Size) != 0) return 0;
   BusyWait(kFrame21SettleMs);
   if (ReadRx(kFrame21Size, kFrame21WindowMs) != 0) return 0;
+  reply_flagged = LineErrorsSeen();
+  if (reply_flagged) return 0;
   std::memcpy(frame, rx_buffer.get(), kFrame21Size);
   return 1;
 }
@@ -192,11 +197,15 @@ int ControllerLink::SendEscapeCommand(char* text) {
   CommandScope scope(*this);
   if (scope.Refused()) return kLinkBusy;
   std::memcpy(tx_buffer.get(), text, len);
+  LineErrorsSeen();
+  reply_flagged = false;
   int result = WriteTx(static_cast<int>(len));
   if (result != 0) return result;
   BusyWait(kEscapeSettleMs);
   result = ReadRx(kFrame21Size, kEscapeWindowMs);
   if (result != 0) return result;
+  // The caller checks the reply; a flagged one confirms nothing.
+  reply_flagged = LineErrorsSeen();
   std::memcpy(text, rx_buffer.get(), kFrame21Size);
   return 0;
 }

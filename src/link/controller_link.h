@@ -65,7 +65,8 @@ class ControllerLink {
   int OutputPsf(PsfImage& psf);
   int InputPsf(PsfImage& psf);
   // Sends the caller's 21-byte frame (byte 1 becomes the controller's
-  // letter) and overwrites it with the 21-byte reply.
+  // letter) and overwrites it with the 21-byte reply. A reply during which
+  // the port flagged a line error fails like an incomplete one.
   int ExchangeFrame21(char* frame);
   // Sends a NUL-terminated text beginning with ESC (2..99 characters) without
   // a wake-up and overwrites its first 21 bytes with the reply: `text` must
@@ -89,6 +90,10 @@ class ControllerLink {
   // Whether the last Scan got its reply in full (when Scan failed, the
   // controller answered but the reply was rejected).
   bool ScanReplyComplete() const { return scan_reply_complete; }
+  // Whether the port flagged a line error while the reply of the last
+  // ExchangeFrame21 or SendEscapeCommand came: its bytes are not the
+  // controller's.
+  bool ReplyFlagged() const { return reply_flagged; }
   char ControllerId() const { return controller_id; }
   RS232* Port() const { return port.get(); }
   // Whether a command is on the line now, and how many were refused because one was.
@@ -132,6 +137,7 @@ class ControllerLink {
   bool scan_reply_complete = false;
   int commands_on_line = 0;
   int refused_commands = 0;
+  bool reply_flagged = false;
 };
 
 }  // namespace kelvt

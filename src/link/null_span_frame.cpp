@@ -2,10 +2,13 @@
 
 #include <algorithm>
 
+#include "link/controller_link.h"
+
 namespace kelvt {
 namespace {
 
 constexpr char kEscByte = 0x1B;
+constexpr char kFsByte = 0x1C;
 constexpr char kLfByte = 0x0A;
 constexpr int kValuesAt = 4;
 constexpr int kMaxFourDigits = 9999;
@@ -73,8 +76,35 @@ NullSpanValues DecodeNullSpanValues(const char* frame) {
   return values;
 }
 
-bool IsNullSpanUpdateAcknowledged(const char* reply, const NullSpanValues& sent) {
-  return reply[3] == kNullSpanUpdated && DecodeNullSpanValues(reply) == sent;
+bool IsNullSpanReply(const char* reply, char controller_letter, char function) {
+  // The controller echoes the request's ESC; FS, as its other replies, counts too.
+  if ((reply[0] != kEscByte && reply[0] != kFsByte) || reply[1] != controller_letter || reply[2] != 'K' ||
+      reply[3] != function || reply[kNullSpanFrameSize - 1] != kLfByte) {
+    return false;
+  }
+  return std::all_of(reply + kValuesAt, reply + kValuesAt + 4 * kNullSpanDigits, IsDigit);
+}
+
+bool IsNullSpanUpdateAcknowledged(const char* reply, char controller_letter,
+                                  const NullSpanValues& sent) {
+  return IsNullSpanReply(reply, controller_letter, kNullSpanUpdated) &&
+         DecodeNullSpanValues(reply) == sent;
+}
+
+int ReadNullSpanFrame(ControllerLink& link, char* frame) {
+  BuildNullSpanReadRequest(frame);
+  if (!link.ExchangeFrame21(frame)) return 0;
+  return IsNullSpanReply(frame, link.ControllerId(), kNullSpanRead) ? 1 : 0;
+}
+
+NullSpanUpdateResult SendNullSpanUpdate(ControllerLink& link, char* frame,
+                                        const NullSpanValues& sent) {
+  const char letter = frame[1];
+  if (link.SendEscapeCommand(frame) != 0) return NullSpanUpdateResult::kNotSent;
+  if (link.ReplyFlagged() || !IsNullSpanUpdateAcknowledged(frame, letter, sent)) {
+    return NullSpanUpdateResult::kNotAcknowledged;
+  }
+  return NullSpanUpdateResult::kAcknowledged;
 }
 
 std::string FilterNullSpanText(std::string_view text) {

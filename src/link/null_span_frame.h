@@ -11,6 +11,8 @@
 
 namespace kelvt {
 
+class ControllerLink;
+
 inline constexpr int kNullSpanFrameSize = 21;
 // Frame plus the terminating NUL.
 inline constexpr int kNullSpanBufferSize = kNullSpanFrameSize + 1;
@@ -55,9 +57,33 @@ void BuildNullSpanReadRequest(char* buffer);
 // weighted 1000, 100, 10, 1. Garbage therefore decodes to at most 16665.
 NullSpanValues DecodeNullSpanValues(const char* frame);
 
-// An update is acknowledged when byte 3 is 'U' and the four echoed values
-// equal the ones sent.
-bool IsNullSpanUpdateAcknowledged(const char* reply, const NullSpanValues& sent);
+// A reply counts only as a whole frame: ESC, the letter of the controller
+// that was asked, 'K', the expected function letter, sixteen digits, LF. A
+// garbled reply would otherwise decode into plausible wrong values.
+bool IsNullSpanReply(const char* reply, char controller_letter, char function);
+
+// An update is acknowledged when the reply is a whole 'U' frame from
+// `controller_letter` and the four echoed values equal the ones sent.
+bool IsNullSpanUpdateAcknowledged(const char* reply, char controller_letter,
+                                  const NullSpanValues& sent);
+
+// Reads the four values into `frame` (kNullSpanBufferSize bytes): builds the
+// read request and exchanges it. 1 only when the reply is a whole 'T' frame
+// from the controller that answered the wake-up and the port flagged no line
+// error while it came; else 0, and the frame holds nothing to use: a bad
+// reply is no reply.
+int ReadNullSpanFrame(ControllerLink& link, char* frame);
+
+enum class NullSpanUpdateResult {
+  kAcknowledged,
+  kNotSent,          // not sent, or no whole reply in time
+  kNotAcknowledged,  // a reply came, but not the echo of what was sent
+};
+// Sends an update frame built by BuildNullSpanFrame (its letter in byte 1)
+// and checks the echo; a reply during which the port flagged a line error
+// confirms nothing. The reply overwrites the frame.
+NullSpanUpdateResult SendNullSpanUpdate(ControllerLink& link, char* frame,
+                                        const NullSpanValues& sent);
 
 // Typing filter of a null/span field: at most four characters are looked at,
 // only digits are kept, and a leading '0' is dropped when more than one

@@ -1,36 +1,13 @@
 #include "ops/null_span_steps.h"
 
-#include <cctype>
-
 #include "link/controller_link.h"
 #include "ops/recover.h"
 
 namespace kelvt {
-namespace {
-
-constexpr char kEscByte = 0x1B;
-constexpr char kFsByte = 0x1C;
-constexpr char kLfByte = 0x0A;
-
-// The reply starts as the request did (ESC) or as every other reply (FS).
-bool WholeReadReply(const char* frame, char letter) {
-  if ((frame[0] != kEscByte && frame[0] != kFsByte) || frame[1] != letter || frame[2] != 'K' ||
-      frame[3] != kNullSpanRead || frame[kNullSpanFrameSize - 1] != kLfByte) {
-    return false;
-  }
-  for (int i = 4; i < 20; ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(frame[i]))) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 int ReadNullSpan(ControllerLink& link, NullSpanValues& values, char& letter) {
   char frame[kNullSpanBufferSize];
-  BuildNullSpanReadRequest(frame);
-  if (!link.ExchangeFrame21(frame)) return 0;
-  if (!WholeReadReply(frame, link.ControllerId())) return 0;
+  if (!ReadNullSpanFrame(link, frame)) return 0;
   values = DecodeNullSpanValues(frame);
   letter = frame[1];
   return 1;
@@ -77,11 +54,12 @@ NullSpanResult SendNullSpanWithCopy(ControllerLink& link, SetJournal* journal,
   }
   char frame[kNullSpanBufferSize];
   BuildNullSpanFrame(frame, letter, function, values);
-  if (link.SendEscapeCommand(frame) != 0) {
-    result.status = NullSpanStatus::kNotSent;
-  } else {
-    result.status = IsNullSpanUpdateAcknowledged(frame, values) ? NullSpanStatus::kAcknowledged
-                                                                : NullSpanStatus::kNotAcknowledged;
+  switch (SendNullSpanUpdate(link, frame, values)) {
+    case NullSpanUpdateResult::kAcknowledged: result.status = NullSpanStatus::kAcknowledged; break;
+    case NullSpanUpdateResult::kNotSent: result.status = NullSpanStatus::kNotSent; break;
+    case NullSpanUpdateResult::kNotAcknowledged:
+      result.status = NullSpanStatus::kNotAcknowledged;
+      break;
   }
   return result;
 }

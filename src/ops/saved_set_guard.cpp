@@ -14,6 +14,7 @@ SavedSetGuard::SavedSetGuard(ControllerLink& link, RestoreFrontEnd& front, SetJo
 SavedSetGuard::~SavedSetGuard() { Restore(); }
 
 KeepResult SavedSetGuard::ReadOwn() {
+  if (owed_) return KeepResult::kNotRead;
   PsfImage own;
   if (!ReadConfirmedPsf(link_, own)) return KeepResult::kNotRead;
   return Adopt(own) ? KeepResult::kKept : KeepResult::kNotJournaled;
@@ -35,6 +36,8 @@ bool SetNamesController(const PsfImage& own) {
 }  // namespace
 
 int SavedSetGuard::Adopt(const PsfImage& own) {
+  // The owed set's entry must stay unfinished and its set kept.
+  if (owed_) return 0;
   Finish();
   own_ = own;
   JournalRecord record;
@@ -70,7 +73,7 @@ bool SavedSetGuard::ArmIfUnconfirmed() {
 }
 
 int SavedSetGuard::Restore() {
-  if (!holding_) return 1;
+  if (!holding_) return owed_ ? 0 : 1;
   if (!armed_) {
     Finish();
     return 1;
@@ -83,13 +86,33 @@ int SavedSetGuard::Restore() {
   }
   armed_ = false;
   holding_ = false;
+  owed_ = true;
   front_.KeepCopy(own_);
   return 0;
+}
+
+int SavedSetGuard::PutBackOwed() {
+  if (!owed_) return 1;
+  front_.BeforeRestore();
+  PsfImage sent = own_;
+  if (!SendBack(link_, sent)) {
+    front_.KeepCopy(own_);
+    return 0;
+  }
+  owed_ = false;
+  Finish();
+  return 1;
 }
 
 void SavedSetGuard::Release() { Finish(); }
 
 void SavedSetGuard::Finish() {
+  // Only the owed set's return finishes its entry.
+  if (owed_) {
+    holding_ = false;
+    armed_ = false;
+    return;
+  }
   if (journal_ != nullptr && !entry_id_.empty()) journal_->MarkFinished(entry_id_);
   entry_id_.clear();
   holding_ = false;

@@ -44,9 +44,11 @@ class SavedSetGuard {
   SavedSetGuard& operator=(const SavedSetGuard&) = delete;
 
   // Reads the controller's own set (ReadConfirmedPsf) and journals it.
+  // kNotRead without reading while an earlier set is owed (see Owed).
   KeepResult ReadOwn();
   // Takes `own` as the controller's set (already read, e.g. from the journal)
-  // and journals it. 1, or 0 when it could not be journaled.
+  // and journals it. 1, or 0 when it could not be journaled or an earlier
+  // set is owed.
   int Adopt(const PsfImage& own);
   const PsfImage& Own() const { return own_; }
   // A stamp: the entry also records the set to be sent (the own set with
@@ -75,8 +77,17 @@ class SavedSetGuard {
 
   // Puts the own set back when armed. 1 when it is back or never left; 0 when
   // the controller did not take it (the front end was given a copy, and the
-  // journal entry stays unfinished).
+  // journal entry stays unfinished) or an earlier set is still owed.
   int Restore();
+  // A restore failed: the controller may still run another set, and its own
+  // set (Own()) is still owed, its journal entry unfinished. Whatever the
+  // controller holds now is not its own set: nothing read from it may take
+  // that place until the owed set is back.
+  bool Owed() const { return owed_; }
+  // Tries the owed set again. 1 when it is back (the entry is then finished)
+  // or nothing is owed; 0 when the controller did not take it (the front end
+  // is given a copy again, and it stays owed).
+  int PutBackOwed();
   // The controller keeps the set it was given on purpose (a stamp): nothing
   // is owed any more.
   void Release();
@@ -95,6 +106,7 @@ class SavedSetGuard {
   std::function<void(const PsfImage& own, PsfImage& sent)> make_sent_;
   bool holding_ = false;
   bool armed_ = false;
+  bool owed_ = false;
 };
 
 }  // namespace kelvt

@@ -28,6 +28,8 @@ const char* TrialRunMessage(TrialRunStatus status) {
       return "Unable to input existing controller's psf.";
     case TrialRunStatus::kNotJournaled:
       return kNotJournaledMessage;
+    case TrialRunStatus::kOwnPsfNotBack:
+      return kOwnPsfNotBackMessage;
     case TrialRunStatus::kTrialPsfNotAccepted:
     case TrialRunStatus::kTrialPsfNoAnswer:
     case TrialRunStatus::kTrialPsfUnconfirmed:

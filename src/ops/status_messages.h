@@ -16,6 +16,10 @@ inline constexpr const char kOwnSetUnreadMessage[] = "The controller's own PSF c
 // The controller answers but its set could not be read: no copy can be kept.
 inline constexpr const char kSendUnreadQuestion[] =
     "The controller's own PSF could not be read. Send anyway?";
+// A trial after a failed restore: the own set would still not go back.
+inline constexpr const char kOwnPsfNotBackMessage[] =
+    "The controller's own psf is still not back, so no other psf is tried on it. "
+    "It is kept in the journal: put it back with kelvt-cli recover, or Execute... again.";
 
 // "" for Ready.
 const char* AlignmentMessage(AlignmentStatus status);

@@ -5,6 +5,10 @@
 namespace kelvt {
 
 TrialRunStatus StartTrialRun(ControllerLink& link, const PsfRecord& record, SavedSetGuard& guard) {
+  // After a failed restore the controller still runs an earlier trial set:
+  // its own set goes back first, and only then is read and kept again. Read
+  // now, the trial set would be kept as its own.
+  if (!guard.PutBackOwed()) return TrialRunStatus::kOwnPsfNotBack;
   guard.SetSent([trial = BuildTrialImage(record)](const PsfImage&, PsfImage& sent) { sent = trial; });
   switch (guard.ReadOwn()) {
     case KeepResult::kKept: break;

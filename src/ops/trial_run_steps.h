@@ -13,6 +13,8 @@ class ControllerLink;
 
 enum class TrialRunStatus {
   kStarted,              // trial set accepted, link at its rate; the guard is armed
+  kOwnPsfNotBack,        // an earlier restore failed and the own set still would not go
+                         // back: nothing sent, the own set stays owed
   kSavedPsfNotRead,      // the controller's own set could not be read or confirmed: nothing sent
   kNotJournaled,         // its set could not be saved in the journal: nothing sent
   kTrialPsfNotAccepted,  // the trial set went out and was refused: nothing to restore

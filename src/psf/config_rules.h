@@ -193,6 +193,13 @@ RuleResult CheckTriggerValue(PsfRecord& r);
 // An assigned analog output disables discrete output 1.
 RuleResult SelectAnalogSource(PsfRecord& r, int analog, const char* source, bool announce);
 
+// The entries of the editor's lists, in their order: a discrete output's
+// analysis mode, an analog output's source.
+inline constexpr const char* kOutputModeChoices[3] = {"1", "2", "Disabled"};
+inline constexpr const char* kAnalogSourceChoices[3] = {"Disabled", "Meas1", "Meas2"};
+// The controller letters the editor offers: A to O.
+inline constexpr int kControllerLetterCount = 15;
+
 // --- Serial transmission ----------------------------------------------------
 
 enum class SerialChoice {
@@ -254,5 +261,67 @@ void ApplyEdgeBlanking(PsfRecord& r);
 // the other way round: a disabled output 2 keeps what its boxes show, and so
 // does the trigger value without Trigger.
 unsigned BoxesKeptFromView(const PsfRecord& r);
+
+// --- A value box as a whole ------------------------------------------------------
+// What each box is, so that the editor and the command line run the same
+// rules on it.
+
+enum class BoxKind {
+  kBlankingLow,
+  kBlankingHigh,
+  kSetPointLow,
+  kSetPointHigh,
+  kHysteresisLow,
+  kHysteresisHigh,
+  kScanCount,
+  kInvert,
+  kTriggerValue,
+};
+
+struct ValueBoxInfo {
+  ValueBox bit;
+  BoxKind kind;
+  int which;  // blanking field, output or analog output: 1 or 2 (0: trigger value)
+  FieldGroup group;
+  ScanCountBox scan_box;  // scan-count boxes only
+};
+
+// One row per ValueBox bit, in bit order.
+inline constexpr ValueBoxInfo kValueBoxes[21] = {
+    {kBoxBlank1Low, BoxKind::kBlankingLow, 1, kGroupBlanking, {}},
+    {kBoxBlank1High, BoxKind::kBlankingHigh, 1, kGroupBlanking, {}},
+    {kBoxBlank2Low, BoxKind::kBlankingLow, 2, kGroupBlanking, {}},
+    {kBoxBlank2High, BoxKind::kBlankingHigh, 2, kGroupBlanking, {}},
+    {kBoxOut1LowThreshold, BoxKind::kSetPointLow, 1, kGroupOutput1, {}},
+    {kBoxOut1HighThreshold, BoxKind::kSetPointHigh, 1, kGroupOutput1, {}},
+    {kBoxOut1LowHysteresis, BoxKind::kHysteresisLow, 1, kGroupOutput1, {}},
+    {kBoxOut1HighHysteresis, BoxKind::kHysteresisHigh, 1, kGroupOutput1, {}},
+    {kBoxOut1ScanCount, BoxKind::kScanCount, 1, kGroupOutput1, ScanCountBox::kOutput1},
+    {kBoxOut1Invert, BoxKind::kInvert, 1, kGroupOutput1, {}},
+    {kBoxOut2LowThreshold, BoxKind::kSetPointLow, 2, kGroupOutput2, {}},
+    {kBoxOut2HighThreshold, BoxKind::kSetPointHigh, 2, kGroupOutput2, {}},
+    {kBoxOut2LowHysteresis, BoxKind::kHysteresisLow, 2, kGroupOutput2, {}},
+    {kBoxOut2HighHysteresis, BoxKind::kHysteresisHigh, 2, kGroupOutput2, {}},
+    {kBoxOut2ScanCount, BoxKind::kScanCount, 2, kGroupOutput2, ScanCountBox::kOutput2},
+    {kBoxOut2Invert, BoxKind::kInvert, 2, kGroupOutput2, {}},
+    {kBoxAnalog1ScanCount, BoxKind::kScanCount, 1, kGroupAnalog1, ScanCountBox::kAnalog1},
+    {kBoxAnalog1Invert, BoxKind::kInvert, 1, kGroupAnalog1, {}},
+    {kBoxAnalog2ScanCount, BoxKind::kScanCount, 2, kGroupAnalog2, ScanCountBox::kAnalog2},
+    {kBoxAnalog2Invert, BoxKind::kInvert, 2, kGroupAnalog2, {}},
+    {kBoxTriggerValue, BoxKind::kTriggerValue, 0, kGroupTriggerValue, {}},
+};
+
+const ValueBoxInfo& ValueBoxInfoOf(ValueBox box);
+// Characters a box of this kind holds.
+int ValueBoxMaxLength(BoxKind kind);
+
+// Leaving a box: the rule of its kind, on the box's record field as it stands.
+RuleResult LeaveValueBox(PsfRecord& r, ValueBox box);
+
+// A value typed into a box and the box left, as the technician does it:
+// the text cut to what the box holds, the typing rule of its kind (its kept
+// text goes into the field), then LeaveValueBox. `kept` receives the text
+// the typing rule left.
+RuleResult EnterValueBox(PsfRecord& r, ValueBox box, std::string_view text, std::string& kept);
 
 }  // namespace kelvt

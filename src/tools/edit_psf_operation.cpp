@@ -15,4 +15,10 @@ int EditPsfOperation::Execute() {
   return 1;
 }
 
+int EditPsfOperation::ExecuteOffline() {
+  CPsfConfigDlg dialog(this, parent);
+  dialog.exec();
+  return 1;
+}
+
 }  // namespace kelvt

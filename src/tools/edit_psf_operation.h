@@ -10,6 +10,9 @@ class EditPsfOperation : public Operation {
   EditPsfOperation(QWidget* parent, int port_number, int baud_rate);
   // Runs the editor modally; 1 whatever the editor's result.
   int Execute() override;
+  // No port: the editor still prepares sets from and to files, its commands
+  // that need the controller disabled.
+  int ExecuteOffline() override;
 };
 
 }  // namespace kelvt

@@ -244,9 +244,9 @@ void CNullSpanDlg::SendUpdate(char function) {
 
 int RunNullSpanCalibration(ControllerLink* link, QWidget* parent, const JournalTag& tag) {
   char frame[kNullSpanBufferSize];
-  BuildNullSpanReadRequest(frame);
   WaitCursor wait;
-  const int answered = link != nullptr ? link->ExchangeFrame21(frame) : 0;
+  // A garbled reply is no reply: its values are never shown or sent back.
+  const int answered = link != nullptr ? ReadNullSpanFrame(*link, frame) : 0;
   wait.Release();
   if (answered == 0) {
     CurrentPrompter().Message(parent, "Serial interface is not active", kWindowCaption,

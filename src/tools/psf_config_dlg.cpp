@@ -88,9 +88,6 @@ int AnalogSourcePosition(const char* source) {
   return 0;
 }
 
-const char* const kOutputModes[3] = {"1", "2", "Disabled"};
-const char* const kAnalogSources[3] = {"Disabled", "Meas1", "Meas2"};
-
 // Holds the editor's rule guard while one rule runs; a rule started from
 // inside another finds it held and does not run.
 class RuleScope {
@@ -114,10 +111,13 @@ class RuleScope {
 
 CPsfConfigDlg::CPsfConfigDlg(EditPsfOperation* operation, QWidget* parent)
     : LoopDialog(parent), operation(operation) {
-  setWindowTitle(QStringLiteral("PSF Configuration"));
+  const bool offline = operation == nullptr || operation->Link() == nullptr;
+  setWindowTitle(offline ? QStringLiteral("PSF Configuration (offline)")
+                         : QStringLiteral("PSF Configuration"));
   working = LastEditedPsf();
   scratch.SetDefaults();
   BuildControls();
+  if (offline) DisableControllerCommands();
   ShowOpening();
   ConnectRules();
   SetTabOrder();
@@ -156,10 +156,10 @@ void CPsfConfigDlg::ConnectRules() {
 
   for (int n = 0; n < 2; ++n) {
     connect(analog_source_list_[n], &QComboBox::activated, this, [this, n](int position) {
-      ApplyRule(SelectAnalogSource(working, n + 1, kAnalogSources[position], true));
+      ApplyRule(SelectAnalogSource(working, n + 1, kAnalogSourceChoices[position], true));
     });
     connect(out_mode_list_[n], &QComboBox::activated, this, [this, n](int position) {
-      ApplyRule(SelectOutputMode(working, n + 1, kOutputModes[position], true));
+      ApplyRule(SelectOutputMode(working, n + 1, kOutputModeChoices[position], true));
     });
   }
 
@@ -197,8 +197,8 @@ void CPsfConfigDlg::ShowSkipCount(bool in_use) {
 
 void CPsfConfigDlg::ApplyStates(const FieldStates& states, unsigned groups) {
   for (int i = 0; i < 21; ++i) {
-    if ((groups & kBoxInfo[i].group) != 0) {
-      boxes_[i].edit->setEnabled(states.InUse(kBoxInfo[i].group));
+    if ((groups & kValueBoxes[i].group) != 0) {
+      boxes_[i].edit->setEnabled(states.InUse(kValueBoxes[i].group));
     }
   }
   if ((groups & kGroupSkipCount) != 0) ShowSkipCount(states.skip_count);
@@ -291,10 +291,10 @@ void CPsfConfigDlg::ReadBackInto(PsfRecord& r) const {
 
   for (const BoxSlot& slot : boxes_) StoreText(ValueBoxField(r, slot.bit), slot.edit->text());
 
-  SetField(r.out1_mode, kOutputModes[std::max(0, out_mode_list_[0]->currentIndex())]);
-  SetField(r.out2_mode, kOutputModes[std::max(0, out_mode_list_[1]->currentIndex())]);
-  SetField(r.analog1_source, kAnalogSources[std::max(0, analog_source_list_[0]->currentIndex())]);
-  SetField(r.analog2_source, kAnalogSources[std::max(0, analog_source_list_[1]->currentIndex())]);
+  SetField(r.out1_mode, kOutputModeChoices[std::max(0, out_mode_list_[0]->currentIndex())]);
+  SetField(r.out2_mode, kOutputModeChoices[std::max(0, out_mode_list_[1]->currentIndex())]);
+  SetField(r.analog1_source, kAnalogSourceChoices[std::max(0, analog_source_list_[0]->currentIndex())]);
+  SetField(r.analog2_source, kAnalogSourceChoices[std::max(0, analog_source_list_[1]->currentIndex())]);
 
   ApplyEdgeBlanking(r);
 }
@@ -302,7 +302,7 @@ void CPsfConfigDlg::ReadBackInto(PsfRecord& r) const {
 // --- text boxes ----------------------------------------------------------------
 
 void CPsfConfigDlg::OnBoxEdited(ValueBox box) {
-  const BoxInfo& info = kBoxInfo[BoxIndex(box)];
+  const ValueBoxInfo& info = ValueBoxInfoOf(box);
   QLineEdit* edit = Box(box);
   const std::string text = edit->text().toStdString();
   switch (info.kind) {
@@ -324,36 +324,14 @@ void CPsfConfigDlg::OnBoxEdited(ValueBox box) {
 }
 
 void CPsfConfigDlg::OnBoxLeft(ValueBox box) {
-  const BoxInfo& info = kBoxInfo[BoxIndex(box)];
-  const bool guarded = info.kind == BoxKind::kBlankingLow || info.kind == BoxKind::kBlankingHigh ||
-                       info.kind == BoxKind::kSetPointLow || info.kind == BoxKind::kSetPointHigh;
+  const BoxKind kind = ValueBoxInfoOf(box).kind;
+  const bool guarded = kind == BoxKind::kBlankingLow || kind == BoxKind::kBlankingHigh ||
+                       kind == BoxKind::kSetPointLow || kind == BoxKind::kSetPointHigh;
   const RuleScope scope(in_rule, guarded);
   if (guarded && !scope.Held()) return;
-  QLineEdit* edit = Box(box);
   // The rule reads the record: bring this box's field up to date first.
-  StoreText(ValueBoxField(working, box), edit->text());
-  switch (info.kind) {
-    case BoxKind::kBlankingLow: ApplyRule(CheckBlankingLow(working, info.which)); break;
-    case BoxKind::kBlankingHigh: ApplyRule(CheckBlankingHigh(working, info.which)); break;
-    case BoxKind::kSetPointLow: ApplyRule(CheckSetPointLow(working, info.which)); break;
-    case BoxKind::kSetPointHigh: ApplyRule(CheckSetPointHigh(working, info.which)); break;
-    case BoxKind::kHysteresisLow:
-      ApplyRule(CheckHysteresis(working, info.which, Side::kLow));
-      break;
-    case BoxKind::kHysteresisHigh:
-      ApplyRule(CheckHysteresis(working, info.which, Side::kHigh));
-      break;
-    case BoxKind::kTriggerValue: ApplyRule(CheckTriggerValue(working)); break;
-    case BoxKind::kScanCount:
-      ApplyRule(LeaveScanCount(working, info.scan_box, edit->text().toStdString()));
-      break;
-    case BoxKind::kInvert: {
-      const TypedText typed = LeaveInvert(edit->text().toStdString());
-      if (typed.rewrite) edit->setText(QString::fromStdString(typed.text));
-      StoreText(ValueBoxField(working, box), edit->text());
-      break;
-    }
-  }
+  StoreText(ValueBoxField(working, box), Box(box)->text());
+  ApplyRule(LeaveValueBox(working, box));
 }
 
 bool CPsfConfigDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -77,6 +77,9 @@ class CPsfConfigDlg : public LoopDialog {
   static const OptionRow kOptionRows[kOptionCount];
 
   void BuildControls();
+  // No port: the commands that talk to the controller are off, and their
+  // tooltips say why.
+  void DisableControllerCommands();
   QVBoxLayout* BuildLeftColumn();
   QVBoxLayout* BuildRightColumn();
   QGroupBox* BuildDiscreteOutputs();

@@ -21,14 +21,6 @@ using namespace psf_config;
 
 namespace {
 
-int MaxLengthOf(BoxKind kind) {
-  switch (kind) {
-    case BoxKind::kScanCount: return kScanBoxLength;
-    case BoxKind::kInvert: return kInvertBoxLength;
-    default: return kValueBoxLength;
-  }
-}
-
 QRadioButton* OptionButton(const QString& text, const char* name, QWidget* parent) {
   auto* button = new QRadioButton(text, parent);
   button->setObjectName(QLatin1String(name));
@@ -59,7 +51,7 @@ void CPsfConfigDlg::BuildControls() {
   for (int i = 0; i < 21; ++i) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QLatin1String(kBoxInfo[i].name));
-    edit->setMaxLength(MaxLengthOf(kBoxInfo[i].kind));
+    edit->setMaxLength(ValueBoxMaxLength(kValueBoxes[i].kind));
     edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("Yes00")) + 12);
     edit->installEventFilter(this);
     boxes_[i] = {edit, kBoxInfo[i].bit};
@@ -262,6 +254,20 @@ QHBoxLayout* CPsfConfigDlg::BuildLowerRow() {
   lower->addStretch();
   lower->addLayout(command_grid);
   return lower;
+}
+
+void CPsfConfigDlg::DisableControllerCommands() {
+  const QString why = QStringLiteral(
+      "Not available offline: the serial port could not be opened. Exit, connect the "
+      "controller and press F4 again.");
+  for (QPushButton* button : command_buttons_) {
+    const QString name = button->objectName();
+    if (name == QLatin1String("uploadButton") || name == QLatin1String("sendButton") ||
+        name == QLatin1String("executeButton") || name == QLatin1String("nullSpanButton")) {
+      button->setEnabled(false);
+      button->setToolTip(why);
+    }
+  }
 }
 
 void CPsfConfigDlg::SetTabOrder() {

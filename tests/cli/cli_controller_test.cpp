@@ -350,6 +350,50 @@ TEST_F(CliControllerTest, PsfDiffListsTheFieldsThatDiffer) {
   EXPECT_NE(WithoutTime(out.str()).find("\"identical\":true,\"differences\":[]"), std::string::npos);
 }
 
+// psf set: every change through the editor's rules; the file replaced only
+// when all of them passed.
+TEST_F(CliControllerTest, PsfSetChangesAFileThroughTheEditorsRules) {
+  struct Case {
+    std::vector<std::string> changes;
+    int status;
+    const char* message;  // in err ("" for none)
+  };
+  const Case cases[] = {
+      {{"meas1_mode=tbb", "blank1_low=12", "blank1_high=020"}, kExitOk, ""},
+      {{"blank1_low=500"}, kExitFileRejected,
+       "blank1_low: the editor's rules make 500 into 384"},
+      {{"meas1_mode=TBB", "meas2_mode=TBB"}, kExitFileRejected,
+       "Cannot Have Identical Measurement Modes"},
+      {{"skip_count=3"}, kExitFileRejected, "skip_count is used with scanning_method=Skip only"},
+      {{"colour=red"}, kExitUsage, "No field is called 'colour'"},
+      {{"meas1_mode"}, kExitUsage, "'meas1_mode' is not KEY=VALUE"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = WriteSet("set.PSF", "FBB");
+    std::ifstream in(path, std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> argv{"kelvt-cli", "psf", "set", path};
+    argv.insert(argv.end(), c.changes.begin(), c.changes.end());
+    out.str("");
+    err.str("");
+    EXPECT_EQ(RunCli(argv, ctx), c.status) << c.changes[0] << ": " << err.str();
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    PsfRecord after;
+    ASSERT_EQ(ReadPsfFile(after, path.c_str()), 1);
+    if (c.status != kExitOk) {
+      std::ifstream again(path, std::ios::binary);
+      EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()),
+                before) << c.changes[0];
+      continue;
+    }
+    EXPECT_STREQ(after.meas1_mode, "TBB");
+    EXPECT_STREQ(after.blank1_low, "12");
+    EXPECT_STREQ(after.blank1_high, "20");
+    EXPECT_NE(WithoutTime(out.str()).find("Measurement Mode #1                         FBB -> TBB\n"),
+              std::string::npos) << out.str();
+  }
+}
+
 TEST_F(CliControllerTest, PortsListsTheTwentyFourPortsWithTheirDevices) {
   Profile settings;
   settings.Parse("[Communication]\nPort=2\n[Devices]\nCOM3=/dev/null\n");
@@ -588,6 +632,8 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"psf_send", {"psf", "send", "@trial.PSF"}, kExitOk, "{time:s,file:s,accepted:b,entry:s}\n"},
         ShapeCase{"psf_diff", {"psf", "diff", "@trial.PSF", "controller"}, kExitDifferent,
                   "{time:s,a:s,b:s,identical:b,differences:[{key:s,label:s,a:s,b:s}]}\n"},
+        ShapeCase{"psf_set", {"psf", "set", "@trial.PSF", "meas2_mode=TBB"}, kExitOk,
+                  "{time:s,file:s,written:b,changes:[{key:s,label:s,before:s,after:s}]}\n"},
         ShapeCase{"beams", {"beams", "--filter", "both"}, kExitOk, kScanShape},
         ShapeCase{"beams_summary", {"beams", "-n", "50", "--summary"}, kExitOk,
                   kScanShape + "{time:s,scans:n,beams:n,changes:[{beam:n,changes:n}],"

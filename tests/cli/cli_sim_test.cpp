@@ -373,6 +373,23 @@ TEST_F(CliSimTest, NullSpanGetAndSet) {
             "{\"values\":{\"null1\":50,\"span1\":2000,\"null2\":0,\"span2\":4095}}\n");
 }
 
+// Through the real port on a line that garbles half the replies: a value
+// shown is the one held (the in-process test covers 200 seeds).
+TEST_F(CliSimTest, NullSpanGetOnAGarblingLineShowsTheHeldValuesOrNone) {
+  StartSim({"--null-span", "0,4095,0,4095", "--garble-rate", "0.5", "--seed", "7"});
+  for (int run = 0; run < 6; ++run) {
+    const Result get = Cli({"nullspan", "get"});
+    if (get.status == kExitOk) {
+      EXPECT_EQ(WithoutTime(get.out),
+                "Analog Output#1  Null 0  Span 4095\n"
+                "Analog Output#2  Null 0  Span 4095\n");
+    } else {
+      EXPECT_EQ(get.status, kExitNoAnswer) << get.err;
+      EXPECT_EQ(get.out, "");
+    }
+  }
+}
+
 TEST_F(CliSimTest, StampThroughAPortMappedInTheSettingsFile) {
   StartSim({});
   std::ofstream(Path("kelvt.INI")) << "[Devices]\nCOM5=" << sim_->path() << "\n";

@@ -100,6 +100,61 @@ INSTANTIATE_TEST_SUITE_P(
                  [](PsfRecord& r) { r.binary_suppress_header = kSelected; }, "Yes"},
         Mutation{"controller_id", [](PsfRecord& r) { SetField(r.controller_id, "O"); }, "O"}));
 
+// Changes made one after another, as at the editor; the last one is judged.
+struct SetCase {
+  std::vector<std::pair<const char*, const char*>> changes;
+  bool accepted;
+  const char* shown;  // accepted: the last key's value afterwards; refused: the message
+};
+
+class PsfSetTest : public ::testing::TestWithParam<SetCase> {};
+
+TEST_P(PsfSetTest, TheEditorsRulesDecide) {
+  const SetCase& c = GetParam();
+  PsfRecord r;
+  PsfSetResult result;
+  for (const auto& [key, value] : c.changes) result = SetPsfField(r, key, value);
+  const char* key = c.changes.back().first;
+  if (!c.accepted) {
+    EXPECT_EQ(result.status, PsfSetStatus::kRefused) << key;
+    EXPECT_EQ(result.message, c.shown) << key;
+    return;
+  }
+  EXPECT_EQ(result.status, PsfSetStatus::kChanged) << key << ": " << result.message;
+  EXPECT_EQ(ValueOf(DescribePsf(r), key), c.shown) << key;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PsfSetTest,
+    ::testing::Values(
+        SetCase{{{"controller_id", "c"}}, true, "C"},
+        SetCase{{{"controller_id", "P"}}, false, "controller_id: 'P' is not one of A-O"},
+        SetCase{{{"scanning_method", "skip"}, {"skip_count", "7"}}, true, "7"},
+        SetCase{{{"baud_rate", "4800"}}, false,
+                "baud_rate: '4800' is not one of 9600, 19200, 38400"},
+        SetCase{{{"scan_control", "host mode"}}, true, "Host Mode"},
+        SetCase{{{"meas2_mode", "VHS"}}, false,
+                "meas2_mode: 'VHS' is not one of FBB LBB TBB CBB FBM LBM TBM CBM ALL None"},
+        SetCase{{{"analog1_source", "Meas2"}}, false, "Change Analysis Mode from None"},
+        SetCase{{{"out1_mode", "1"}, {"out1_low_threshold", "007"}}, true, "7"},
+        SetCase{{{"out1_low_threshold", "7"}}, false,
+                "out1_low_threshold is not in use with this set (the editor shows its box disabled)"},
+        SetCase{{{"out2_use", "Trigger"}, {"trigger_value", "193"}}, false,
+                "trigger_value: the editor's rules make 193 into 192"},
+        SetCase{{{"out2_use", "Trigger"}, {"out2_use", "Measurement output"}}, true,
+                "Measurement output"},
+        SetCase{{{"serial_transmission", "binary"}, {"binary_compress", "Yes"}}, true, "Yes"},
+        SetCase{{{"blank2_low", "5a"}}, false, "blank2_low: '5a' is not a number"}));
+
+TEST(PsfSetTest, EveryShownFieldCanBeSet) {
+  for (const std::string& key : SettablePsfKeys()) {
+    PsfRecord r;
+    EXPECT_NE(SetPsfField(r, key, "?").status, PsfSetStatus::kUnknownKey) << key;
+  }
+  PsfRecord r;
+  EXPECT_EQ(SetPsfField(r, "colour", "red").status, PsfSetStatus::kUnknownKey);
+}
+
 TEST(PsfDiffTest, ADecodedImageEqualsTheRecordItCameFrom) {
   PsfRecord a;
   SetField(a.meas1_mode, "TBM");

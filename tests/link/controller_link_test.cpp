@@ -14,6 +14,7 @@
 #include "link/diagnostic_record.h"
 #include "link/scan_record.h"
 #include "platform/idle.h"
+#include "link/null_span_frame.h"
 #include "platform/tick.h"
 #include "psf/psf_image.h"
 #include "support/scripted_controller.h"
@@ -402,7 +403,7 @@ TEST_F(LinkTest, ExchangeFrame21PutsTheLetterInAndTheReplyBack) {
   const std::string& w = port->Written();
   ASSERT_EQ(w.size(), 22u);
   EXPECT_EQ(w.substr(1), std::string("\x1b" "EKT0000000000000000\n"));
-  EXPECT_EQ(std::string(frame, 21), std::string("\x1c" "EKT0250300001004000\n"));
+  EXPECT_EQ(std::string(frame, 21), std::string("\x1b" "EKT0250300001004000\n"));
   EXPECT_EQ(Elapsed(), kWakeMs + 100);
 }
 
@@ -419,6 +420,32 @@ TEST_F(LinkTest, ExchangeFrame21FailsOnAnIncompleteReply) {
   EXPECT_EQ(Elapsed(), kWakeMs + 100 + 1045);
   line.Fault(Silent());
   EXPECT_EQ(link->ExchangeFrame21(frame), 0);
+}
+
+// A whole reply that came while the port flagged a parity error is not the
+// controller's: the exchange fails, and an escape command's reply is marked.
+TEST_F(LinkTest, AReplyDuringALineErrorCountsForNothing) {
+  controller.intercept = [](ScriptedController&, ScriptedPort& p, const char*, int n) {
+    if (n == 21) p.SetLineErrors(true, false, false, false);
+    return false;
+  };
+  char frame[22] = "\x1b" "AKT0000000000000000\n";
+  EXPECT_EQ(link->ExchangeFrame21(frame), 0);
+  EXPECT_EQ(std::string(frame, 21), std::string("\x1b" "AKT0000000000000000\n"));
+  EXPECT_TRUE(link->ReplyFlagged());
+  char text[32] = "\x1b" "AKN0100250001003000\n";
+  ASSERT_EQ(link->SendEscapeCommand(text), 0);
+  EXPECT_TRUE(link->ReplyFlagged());
+  // Flags raised before the request (the wake-up at other rates) do not count.
+  controller.intercept = [](ScriptedController&, ScriptedPort& p, const char*, int n) {
+    if (n == 1) p.SetLineErrors(false, false, true, false);
+    return false;
+  };
+  EXPECT_EQ(link->ExchangeFrame21(frame), 1);
+  EXPECT_FALSE(link->ReplyFlagged());
+  const NullSpanValues values{100, 2500, 100, 3000};
+  BuildNullSpanFrame(text, 'A', kNullSpanNullUpdate, values);
+  EXPECT_EQ(SendNullSpanUpdate(*link, text, values), NullSpanUpdateResult::kAcknowledged);
 }
 
 TEST_F(LinkTest, SendEscapeCommandRefusesBadTextsAndSendsNothing) {
@@ -451,7 +478,7 @@ TEST_F(LinkTest, SendEscapeCommandSendsWithoutWakeUpAndReturnsTheReply) {
   char text[32] = "\x1b" "AKN0100250001003000\n";
   ASSERT_EQ(link->SendEscapeCommand(text), 0);
   EXPECT_EQ(port->Written(), std::string("\x1b" "AKN0100250001003000\n"));
-  EXPECT_EQ(std::string(text, 21), std::string("\x1c" "AKU0100250001003000\n"));
+  EXPECT_EQ(std::string(text, 21), std::string("\x1b" "AKU0100250001003000\n"));
   EXPECT_EQ(controller.null_span[1], 2500);
   EXPECT_EQ(Elapsed(), 200u);
   EXPECT_EQ(text[21], '\0') << "only 21 bytes are overwritten";

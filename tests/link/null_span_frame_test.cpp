@@ -69,21 +69,32 @@ TEST(NullSpanFrameTest, FrameRoundTripsEveryValueInRange) {
   }
 }
 
-TEST(NullSpanFrameTest, UpdateAcknowledgementNeedsUAndTheSameValues) {
+TEST(NullSpanFrameTest, UpdateAcknowledgementNeedsAWholeUFrameAndTheSameValues) {
   const NullSpanValues sent{250, 4000, 0, 2047};
   struct Case {
     std::string reply;
-    bool accepted;
+    bool whole;     // IsNullSpanReply(reply, 'B', 'U')
+    bool accepted;  // the echo of `sent`
   };
+  std::string no_esc = Frame('B', 'U', "0250400000002047");
+  no_esc[0] = '\x1c';
+  std::string no_lf = Frame('B', 'U', "0250400000002047");
+  no_lf[20] = '\r';
   const Case cases[] = {
-      {Frame('B', 'U', "0250400000002047"), true},
-      {Frame('B', 'N', "0250400000002047"), false},   // not acknowledged
-      {Frame('B', 'U', "0250400000002046"), false},   // span 2 echoed wrong
-      {Frame('B', 'U', "1250400000002047"), false},   // null 1 echoed wrong
-      {Frame('Z', 'U', "0250400000002047"), true},    // the letter is not checked
+      {Frame('B', 'U', "0250400000002047"), true, true},
+      {Frame('B', 'N', "0250400000002047"), false, false},  // not acknowledged
+      {Frame('B', 'U', "0250400000002046"), true, false},   // span 2 echoed wrong
+      {Frame('B', 'U', "1250400000002047"), true, false},   // null 1 echoed wrong
+      {Frame('Z', 'U', "0250400000002047"), false, false},  // another controller's
+      {no_esc, false, false},
+      {no_lf, false, false},
+      // 'p' (0x70) decodes as 0 but is no digit; 0xCF is a '0' with every bit inverted.
+      {Frame('B', 'U', "025p400000002047"), false, false},
+      {Frame('B', 'U', "02504000\xcf" "0002047"), false, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(IsNullSpanUpdateAcknowledged(c.reply.data(), sent), c.accepted) << c.reply;
+    EXPECT_EQ(IsNullSpanReply(c.reply.data(), 'B', 'U'), c.whole) << c.reply;
+    EXPECT_EQ(IsNullSpanUpdateAcknowledged(c.reply.data(), 'B', sent), c.accepted) << c.reply;
   }
 }
 

@@ -355,7 +355,7 @@ TEST(SimController, NullSpanReadAndUpdatesEchoWithU) {
     reply = c.Ask(NullSpan('A', f, sent));
     ASSERT_EQ(reply.size(), 21u) << f;
     EXPECT_EQ(reply[3], 'U');
-    EXPECT_TRUE(IsNullSpanUpdateAcknowledged(reply.data(), sent)) << f;
+    EXPECT_TRUE(IsNullSpanUpdateAcknowledged(reply.data(), 'A', sent)) << f;
     EXPECT_EQ(c.sim().NullSpan(), (std::array<int, 4>{100 + f, 3000, 12, 4095}));
   }
 }

@@ -247,7 +247,7 @@ TEST(SimIntegration, NullSpanReadAndUpdate) {
   char update[kNullSpanBufferSize];
   BuildNullSpanFrame(update, frame[1], kNullSpanNullUpdate, trimmed);
   ASSERT_EQ(b.link().SendEscapeCommand(update), 0);
-  EXPECT_TRUE(IsNullSpanUpdateAcknowledged(update, trimmed));
+  EXPECT_TRUE(IsNullSpanUpdateAcknowledged(update, frame[1], trimmed));
 
   BuildNullSpanReadRequest(frame);
   ASSERT_EQ(b.link().ExchangeFrame21(frame), 1);

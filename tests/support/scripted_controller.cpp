@@ -202,7 +202,7 @@ void ScriptedController::OnWrite(ScriptedPort& port, const char* d, int n, long 
       return;
     }
     char r[21];
-    r[0] = kFs;
+    r[0] = kEsc;
     r[1] = id;
     r[2] = 'K';
     r[3] = fn == 'T' ? 'T' : 'U';

@@ -209,6 +209,8 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"NullSpanSilent", Command::kNullSpanOpen, Silent(), kNotActive},
         EditCase{"NullSpanStops", Command::kNullSpanOpen, StopAfter(1), kNotActive},
         EditCase{"NullSpanCorrupt", Command::kNullSpanOpen, Corrupt(), kNotActive},
+        // The wake-up answered cleanly, the values garbled: no dialog on them.
+        EditCase{"NullSpanReadGarbled", Command::kNullSpanOpen, Corrupt(1), kNotActive},
         EditCase{"NullSpanVanishes", Command::kNullSpanOpen, VanishAfter(1), kNotActive},
         EditCase{"NullSpanNoAckIsHarmless", Command::kNullSpanOpen, NoAck(), {}, 1},
         // Each update reads the values first (a wake-up and the read frame):

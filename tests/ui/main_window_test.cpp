@@ -27,6 +27,7 @@
 #include "serial/device_path.h"
 #include "support/scripted_controller.h"
 #include "serial/rs232.h"
+#include "tools/psf_config_dlg.h"
 #include "support/scripted_port.h"
 #include "ui/support/scripted_prompter.h"
 #include "ui/support/ui_test_util.h"
@@ -34,6 +35,7 @@
 namespace kelvt {
 namespace {
 
+using test::OnModal;
 using test::TempConfigHome;
 
 std::vector<QString> MenuTexts(QMenu* menu) {
@@ -206,7 +208,12 @@ TEST(MainWindow, EveryOperationUsesTheCheckedPortAtNineThousandSixHundred) {
   frame.SerialPortAction(20)->trigger();
   frame.Action(kCmdAlignment)->trigger();
   frame.SerialPortAction(0)->trigger();
-  frame.Action(kCmdEditPsf)->trigger();
+  {
+    // Without a port the editor opens offline, after the message.
+    OnModal<CPsfConfigDlg> offline([](CPsfConfigDlg* d) { d->reject(); });
+    frame.Action(kCmdEditPsf)->trigger();
+    EXPECT_EQ(offline.opened, 1);
+  }
   frame.SerialPortAction(23)->trigger();
   frame.Action(kCmdPartNumber)->trigger();
   const std::vector<std::pair<int, long>> expected = {{4, 9600}, {20, 9600}, {0, 9600}, {23, 9600}};
@@ -226,7 +233,9 @@ TEST(MainWindow, FunctionKeysStartTheirOperations) {
   frame.show();
   QApplication::setActiveWindow(&frame);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+  OnModal<CPsfConfigDlg> offline([](CPsfConfigDlg* d) { d->reject(); });
   for (Qt::Key key : {Qt::Key_F2, Qt::Key_F3, Qt::Key_F4}) QTest::keyClick(&frame, key);
+  EXPECT_EQ(offline.opened, 1);
   EXPECT_EQ(ports.requests.size(), 3u);
   // With a modifier the keys do nothing.
   QTest::keyClick(&frame, Qt::Key_F2, Qt::ShiftModifier);

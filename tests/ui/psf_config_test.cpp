@@ -723,5 +723,57 @@ TEST_F(PsfConfigTest, OperationRunsTheEditorModallyAndReturnsOne) {
   EXPECT_EQ(controller_.psf_reads + controller_.psf_writes, 0);  // opening talks to no one
 }
 
+// No adapter: F4 tells why the port did not open, then edits at the desk.
+TEST_F(PsfConfigTest, APortThatCannotOpenGivesTheEditorOffline) {
+  operation_.reset();
+  Operation::SetPortFactory([](int, long baud) -> std::unique_ptr<RS232> {
+    auto port = std::make_unique<ScriptedPort>(0, baud);
+    port->SetErrorStatus(kPortNotFound);
+    return port;
+  });
+  QTemporaryDir dir;
+  const std::string from = dir.filePath("from.PSF").toStdString();
+  const std::string to = dir.filePath("to.PSF").toStdString();
+  PsfRecord prepared;
+  SetField(prepared.meas1_mode, "TBB");
+  ASSERT_EQ(WritePsfFile(prepared, from.c_str()), 1);
+
+  bool offline_seen = false;
+  QTimer::singleShot(0, [&] {
+    auto* editor = qobject_cast<CPsfConfigDlg*>(QApplication::activeModalWidget());
+    if (editor == nullptr) return;
+    offline_seen = true;
+    EXPECT_EQ(editor->windowTitle(), "PSF Configuration (offline)");
+    for (const char* name : {"uploadButton", "sendButton", "executeButton", "nullSpanButton"}) {
+      QAbstractButton* button = Find<QAbstractButton>(*editor, name);
+      EXPECT_FALSE(button->isEnabled()) << name;
+      EXPECT_TRUE(button->toolTip().contains("offline")) << name;
+    }
+    for (const char* name : {"retrieveButton", "saveButton", "reportButton", "exitButton",
+                             "quitButton"}) {
+      EXPECT_TRUE(Find<QAbstractButton>(*editor, name)->isEnabled()) << name;
+    }
+    prompter_.ChooseFiles({from});
+    Click(*editor, "retrieveButton");
+    EXPECT_EQ(ListOf(*editor, "meas1List")->currentText(), "TBB");
+    Enter(*editor, kBoxBlank1Low, "500");  // the rule holds it to 384
+    prompter_.AnswerQuestions({PromptAnswer::Yes});
+    prompter_.ChooseFiles({to});
+    Click(*editor, "saveButton");
+    prompter_.AnswerQuestions({PromptAnswer::No});
+    Click(*editor, "exitButton");
+  });
+  EditPsfOperation operation(nullptr, 0, 9600);
+  EXPECT_EQ(operation.Run(), 1);
+  ASSERT_TRUE(offline_seen);
+  ASSERT_FALSE(prompter_.messages.empty());
+  EXPECT_EQ(prompter_.messages[0].text, "Unable to open 1\nPort not found\n");
+  PsfRecord saved;
+  ASSERT_EQ(ReadPsfFile(saved, to.c_str()), 1);
+  EXPECT_STREQ(saved.meas1_mode, "TBB");
+  EXPECT_STREQ(saved.blank1_low, "384");
+  EXPECT_STREQ(LastEditedPsf().blank1_low, "384");
+}
+
 }  // namespace
 }  // namespace kelvt

@@ -19,6 +19,8 @@
 #include <string>
 
 #include "link/controller_link.h"
+#include "ops/set_journal.h"
+#include "ops/status_messages.h"
 #include "platform/tick.h"
 #include "psf/psf_file.h"
 #include "psf/psf_image.h"
@@ -277,6 +279,66 @@ TEST_F(TrialRunTest, FailedRestoreOffersToSaveTheOwnSet) {
   PsfRecord saved;
   ASSERT_EQ(ReadPsfFile(saved, path.c_str()), 1);
   EXPECT_STREQ(saved.meas1_mode, "CBB");
+}
+
+// After a restore that failed (and No to a file, trusting the journal), the
+// controller runs the trial set: a second Execute must not keep that as its
+// own. It puts the own set back first, and refuses while that fails.
+TEST_F(TrialRunTest, ASecondExecuteAfterAFailedRestoreKeepsTheOwnSetOwed) {
+  QTemporaryDir dir;
+  SetJournal journal(dir.path().toStdString());
+  InstallJournal(&journal);
+  PsfRecord own_record;
+  SetField(own_record.meas1_mode, "CBB");
+  char bytes[kPsfSize + 1];
+  own_record.Encode(bytes);
+  std::memcpy(controller_.psf, bytes, kPsfSize);
+  const std::string own(bytes, kPsfSize);
+  EditPsfOperation operation(nullptr, 0, 9600);
+  ASSERT_EQ(operation.OpenPort(), 1);
+  CPsfConfigDlg dialog(&operation, nullptr);
+  dialog.show();
+  // Every entry holds the own set; `finished` says which are done.
+  auto entries = [&journal](std::vector<bool> finished) {
+    const std::vector<JournalEntry> all = journal.Entries();  // newest first
+    ASSERT_EQ(all.size(), finished.size());
+    for (size_t i = 0; i < all.size(); ++i) {
+      PsfImage kept;
+      ASSERT_EQ(journal.Load(all[i], kept), 1);
+      PsfRecord record;
+      record.Decode(kept.Data());
+      EXPECT_STREQ(record.meas1_mode, "CBB") << i;  // the trial set runs FBB
+      EXPECT_EQ(all[i].finished, finished[i]) << i;
+    }
+  };
+
+  ASSERT_TRUE(Execute(dialog, [this](CMeasurementDlg&) { line_.Fault(test::Silent()); }).opened);
+  ASSERT_EQ(Texts(), std::vector<std::string>{"Unable to restore original psf.\nDo you want to "
+                                              "save the original Psf to a file?"});
+  entries({false});
+
+  // The controller answers but takes no set: the own set still cannot go back.
+  line_.Mend();
+  test::SimResponder& refusing = line_.Fault(test::NoAck());
+  prompter_.messages.clear();
+  EXPECT_FALSE(Execute(dialog).opened);
+  ASSERT_EQ(Texts(), (std::vector<std::string>{
+                         "Unable to restore original psf.\nDo you want to save the original Psf "
+                         "to a file?",
+                         kOwnPsfNotBackMessage}));
+  EXPECT_EQ(refusing.PsfsTaken(), 0);
+  entries({false});
+
+  // A controller that takes sets again: the own set goes back, then the trial runs.
+  line_.Mend();
+  prompter_.messages.clear();
+  const ViewSeen seen = Execute(dialog);
+  ASSERT_TRUE(seen.opened);
+  EXPECT_TRUE(prompter_.messages.empty());
+  EXPECT_NE(seen.held_psf, own);
+  EXPECT_EQ(std::string(controller_.psf, kPsfSize), own);
+  entries({true, true});
+  InstallJournal(nullptr);
 }
 
 TEST_F(TrialRunTest, FollowsTheControllerToTheTrialRate) {
