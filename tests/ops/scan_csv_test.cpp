@@ -159,7 +159,7 @@ TEST(BeamHistory, CountsChangesAndKeepsTheLastMapsNewestFirst) {
   Map steady("1.......");
   Map blink("1......1");
   Map moving(".1......");
-  for (int i = 0; i < 400; ++i) history.Add(i == 100 ? blink.scan : steady.scan);
+  for (int i = 0; i < 400; ++i) history.Add(i == 100 ? blink.scan : steady.scan, 1000 + i);
   EXPECT_EQ(history.Scans(), 400);
   EXPECT_EQ(history.Depth(), kBeamHistoryDepth);
   EXPECT_EQ(history.Changes(7), 2);  // broke once, made again
@@ -170,7 +170,13 @@ TEST(BeamHistory, CountsChangesAndKeepsTheLastMapsNewestFirst) {
   FormatFlickeringList(history, list, sizeof list);
   EXPECT_STREQ(list, "8 (2)");
 
-  history.Add(moving.scan);
+  // Each map keeps its scan's time, the ring's wrap included.
+  EXPECT_EQ(history.Time(0), 1399);
+  EXPECT_EQ(history.Time(kBeamHistoryDepth - 1), 1100);
+  EXPECT_EQ(history.Time(kBeamHistoryDepth), 0);
+  history.Add(moving.scan, 5000);
+  EXPECT_EQ(history.Time(0), 5000);
+  EXPECT_EQ(history.Time(1), 1399);
   EXPECT_EQ(history.State(0, 1), 1);
   EXPECT_EQ(history.State(0, 0), 0);
   EXPECT_EQ(history.State(1, 0), 1);
@@ -181,6 +187,7 @@ TEST(BeamHistory, CountsChangesAndKeepsTheLastMapsNewestFirst) {
 
   history.Reset();
   EXPECT_EQ(history.Depth(), 0);
+  EXPECT_EQ(history.Time(0), 0);
   EXPECT_EQ(history.Changes(7), 0);
   FormatFlickeringList(history, list, sizeof list);
   EXPECT_STREQ(list, "");
