@@ -66,18 +66,21 @@ int BeamWaterfall::BeamAt(int y) const {
   return beam;
 }
 
-int BeamWaterfall::AgeAt(int x) const {
-  const QRect plot = PlotRect();
+int BeamWaterfall::AgeIn(const QRect& plot, int x) {
   if (plot.width() <= 0 || x < plot.left() || x > plot.right()) return -1;
   return static_cast<int>(static_cast<long long>(x - plot.left()) * kBeamHistoryDepth / plot.width());
 }
 
-int BeamWaterfall::AgeEnd(int x) const {
-  const int first = AgeAt(x);
+int BeamWaterfall::AgeEndIn(const QRect& plot, int x) {
+  const int first = AgeIn(plot, x);
   if (first < 0) return -1;
-  const int next = AgeAt(x + 1);
+  const int next = AgeIn(plot, x + 1);
   return next < 0 ? kBeamHistoryDepth : std::max(first + 1, next);
 }
+
+int BeamWaterfall::AgeAt(int x) const { return AgeIn(PlotRect(), x); }
+
+int BeamWaterfall::AgeEnd(int x) const { return AgeEndIn(PlotRect(), x); }
 
 QString BeamWaterfall::HoverText(const QPoint& pos) const {
   const int beam = BeamAt(pos.y());
@@ -142,12 +145,12 @@ void BeamWaterfall::paintEvent(QPaintEvent*) {
     if (to <= from) continue;
     auto* line = reinterpret_cast<QRgb*>(picture_.scanLine(from));
     for (int x = 0; x < plot.width(); ++x) {
-      const int first = AgeAt(plot.left() + x);
+      const int first = AgeIn(plot, plot.left() + x);
       if (first >= history_->Depth()) {
         line[x] = unknown;
         continue;
       }
-      const int end = std::min(AgeEnd(plot.left() + x), history_->Depth());
+      const int end = std::min(AgeEndIn(plot, plot.left() + x), history_->Depth());
       int state = 0;
       for (int age = first; age < end && !state; ++age) state = history_->State(age, b);
       line[x] = state ? broken : made;

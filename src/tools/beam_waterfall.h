@@ -56,6 +56,8 @@ class BeamWaterfall : public QWidget {
 
  private:
   int RowTop(int beam, const QRect& plot) const;
+  static int AgeIn(const QRect& plot, int x);
+  static int AgeEndIn(const QRect& plot, int x);
 
   const BeamHistory* history_;
   QPointer<const CurtainView> beside_;

@@ -68,6 +68,7 @@ CMeasurementDlg::CMeasurementDlg(ControllerLink* link, QWidget* parent)
   left->addLayout(count_row);
   left->addWidget(grid);
   left->addWidget(plot_);
+  left->addWidget(plot_->Controls());
   left->addWidget(record_->StatusLabel());
 
   auto* buttons = new QVBoxLayout;

@@ -338,31 +338,6 @@ TEST_F(MeasurementTest, RecordKeepsEveryScanWithItsStatistics) {
   RecordControl::SetFolder({});
 }
 
-TEST(MeasurementHistoryTest, KeepsTheLastScansInOrder) {
-  MeasurementHistory history;
-  uint16_t low = 0;
-  uint16_t high = 0;
-  EXPECT_FALSE(history.Range(low, high));
-  const int total = MeasurementHistory::kCapacity + 5;
-  for (int i = 0; i < total; ++i) {
-    history.Record(static_cast<uint32_t>(i) * 10, true, static_cast<uint16_t>(i), i % 2 == 0,
-                   static_cast<uint16_t>(1000 + i));
-  }
-  ASSERT_EQ(history.Size(), MeasurementHistory::kCapacity);
-  EXPECT_EQ(history.Value(0, 0), 5);  // the oldest five fell out
-  EXPECT_EQ(history.Time(0), 50u);
-  EXPECT_EQ(history.Recorded(), total);
-  EXPECT_EQ(history.Value(0, history.Size() - 1), total - 1);
-  EXPECT_TRUE(history.Has(1, 1));     // scan 6 is even
-  EXPECT_FALSE(history.Has(1, 0));
-  ASSERT_TRUE(history.Range(low, high));
-  EXPECT_EQ(low, 5);
-  EXPECT_EQ(high, 1000 + total - 1);  // the newest scan (124) is even: it has one
-  history.Clear();
-  EXPECT_EQ(history.Size(), 0);
-  EXPECT_FALSE(history.Has(0, 0));
-}
-
 TEST_F(MeasurementTest, PlotKeepsTheLastTenMinutes) {
   MeasurementPlot plot;
   plot.SetLabels("FBB", "None");
