@@ -66,6 +66,12 @@ MeasurementPlot::MeasurementPlot(QWidget* parent) : QChartView(parent) {
   chart->addAxis(time_axis_, Qt::AlignBottom);
   chart->addAxis(clock_axis_, Qt::AlignBottom);
   chart->addAxis(value_axis_, Qt::AlignLeft);
+  // An axis is drawn only with a series: an empty one, not in the legend.
+  auto* clock_anchor = new QLineSeries(chart);
+  chart->addSeries(clock_anchor);
+  clock_anchor->attachAxis(clock_axis_);
+  clock_anchor->attachAxis(value_axis_);
+  for (QLegendMarker* marker : chart->legend()->markers(clock_anchor)) marker->setVisible(false);
   for (int s = 0; s < 2; ++s) {
     series_[s] = new QLineSeries(chart);
     series_[s]->setPen(QPen(kSeriesColours[s], 1.5));
@@ -129,6 +135,10 @@ MeasurementPlot::MeasurementPlot(QWidget* parent) : QChartView(parent) {
   SetClockTime(ClockTimeDefault());
 }
 
+MeasurementPlot::~MeasurementPlot() {
+  if (controls_ && controls_->parent() == nullptr) delete controls_.data();
+}
+
 void MeasurementPlot::SetPaused(bool paused) {
   if (paused == paused_) return;
   if (paused) frozen_ = history_;  // same size: no allocation
@@ -143,6 +153,7 @@ void MeasurementPlot::SetClockTime(bool clock) {
   time_axis_->setVisible(!clock);
   clock_axis_->setVisible(clock);
   UpdateAxes();
+  if (QGraphicsLayout* layout = chart()->layout()) layout->activate();
 }
 
 QString MeasurementPlot::TimeText(uint32_t ms) const {

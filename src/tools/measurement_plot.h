@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QPointF>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -55,6 +56,7 @@ class MeasurementPlot : public QChartView {
   static constexpr uint32_t kIdleSyncMs = 1000;
 
   explicit MeasurementPlot(QWidget* parent = nullptr);
+  ~MeasurementPlot() override;
 
   void SetLabels(const QString& label1, const QString& label2);
   // A new run: forgets the points and starts the time axis at 0.
@@ -119,7 +121,7 @@ class MeasurementPlot : public QChartView {
   MeasurementHistory history_;
   MeasurementHistory frozen_;  // sized once; copied into at Pause
   QDateTimeAxis* clock_axis_;
-  QWidget* controls_;
+  QPointer<QWidget> controls_;  // the caller's layout takes it; else it goes with the plot
   QPushButton* pause_button_;
   QComboBox* axis_choice_;
   QLabel* readout_;
