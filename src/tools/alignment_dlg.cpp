@@ -39,6 +39,8 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
 
   range_grid = new CSpreadSheet({"Channel", "Status"}, kRangeRows, this);
   range_grid->verticalHeader()->hide();
+  summary_grid->setAccessibleName(QStringLiteral("Summary"));
+  range_grid->setAccessibleName(QStringLiteral("Channel ranges"));
   range_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 
   auto* options = new QGroupBox(QStringLiteral("Channel Status Options"), this);

@@ -41,6 +41,7 @@ void CPsfReportDlg::SetPdfPathChooser(PdfPathChooser chooser) { Chooser() = std:
 CPsfReportDlg::CPsfReportDlg(const QString& html, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("PSF Report"));
   page_ = new QTextBrowser(this);
+  page_->setAccessibleName(QStringLiteral("Report"));
   page_->setObjectName(QStringLiteral("reportPage"));
   page_->setHtml(html);
   auto* print = new QPushButton(QStringLiteral("&Print..."), this);
