@@ -15,6 +15,7 @@ HelpWindow::HelpWindow(const QString& path, QWidget* parent) : QWidget(parent, Q
   setObjectName(QStringLiteral("HelpWindow"));
   setWindowTitle(QStringLiteral("Kelvo-Tarn Help"));
   browser_ = new QTextBrowser(this);
+  browser_->setAccessibleName(QStringLiteral("User's guide"));
   browser_->setOpenExternalLinks(true);
   // The guide is HTML whatever its extension says.
   browser_->setSource(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()),

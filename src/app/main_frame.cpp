@@ -17,6 +17,7 @@
 #include "app/lock_indicators.h"
 #include "gui/operation.h"
 #include "gui/prompter.h"
+#include "gui/window_memory.h"
 #include "platform/profile.h"
 #include "app/start_up_recovery.h"
 #include "tools/alignment_operation.h"
@@ -24,6 +25,7 @@
 #include "tools/edit_psf_operation.h"
 #include "tools/history_dlg.h"
 #include "tools/devices_dlg.h"
+#include "tools/measurement_plot.h"
 #include "tools/part_number_operation.h"
 #include "tools/record_control.h"
 
@@ -119,10 +121,12 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
   settings_path = SettingsFilePath();
   ReadSettings();
+  window_memory = new WindowMemory(&settings.windows, this);
   resize(640, 420);
 }
 
 CMainFrame::~CMainFrame() {
+  if (isVisible()) window_memory->Remember(this);
   WriteSettings();
   if (help_window) delete help_window.data();
 }
@@ -149,6 +153,7 @@ void CMainFrame::ReadSettings() {
   settings = ReadFrameSettings(profile);
   Operation::SetDeviceOverrides(settings.devices);
   RecordControl::SetFolder(settings.record_folder);
+  MeasurementPlot::SetClockTimeDefault(settings.trend_clock_time == 1);
   UpdateMenuStates();
 }
 
@@ -165,6 +170,10 @@ void CMainFrame::WriteSettings() {
                               "File: " + settings_path + "\nReason: " + profile.LoadError() +
                                   "\nThe file could not be read, so it was left as it is.");
     return;
+  }
+  // The time axis is written once chosen (or already in the file).
+  if (settings.trend_clock_time >= 0 || MeasurementPlot::ClockTimeDefault()) {
+    settings.trend_clock_time = MeasurementPlot::ClockTimeDefault() ? 1 : 0;
   }
   WriteFrameSettings(settings, profile);
   errno = 0;

@@ -20,6 +20,7 @@ namespace kelvt {
 class CKelvtView;
 class HelpWindow;
 class LockIndicators;
+class WindowMemory;
 
 // Command ids of the menu items.
 enum MenuCommand : int {
@@ -119,6 +120,7 @@ class CMainFrame : public QMainWindow {
   std::map<int, QAction*> actions;
   QPointer<HelpWindow> help_window;
   SerialDeviceSource* device_source = nullptr;
+  WindowMemory* window_memory;  // the windows' sizes and places, kept in `settings`
 };
 
 }  // namespace kelvt

@@ -13,7 +13,8 @@ bool IsFlickering(int64_t changes, int64_t scans) {
 BeamHistory::BeamHistory(int beams)
     : beams_(beams < 0 ? 0 : beams),
       ring_(new uint8_t[static_cast<std::size_t>(kBeamHistoryDepth) * (beams < 0 ? 0 : beams) + 1]()),
-      changes_(new int64_t[static_cast<std::size_t>(beams < 0 ? 0 : beams) + 1]()) {}
+      changes_(new int64_t[static_cast<std::size_t>(beams < 0 ? 0 : beams) + 1]()),
+      times_(new int64_t[kBeamHistoryDepth]()) {}
 
 void BeamHistory::Reset() {
   depth_ = 0;
@@ -22,7 +23,7 @@ void BeamHistory::Reset() {
   std::memset(changes_.get(), 0, sizeof(int64_t) * static_cast<std::size_t>(beams_));
 }
 
-void BeamHistory::Add(const BeamScan& map) {
+void BeamHistory::Add(const BeamScan& map, int64_t time_ms) {
   if (map.ChannelCount() != beams_) return;
   const uint8_t* previous =
       depth_ > 0 ? ring_.get() + static_cast<std::size_t>(newest_) * beams_ : nullptr;
@@ -35,6 +36,7 @@ void BeamHistory::Add(const BeamScan& map) {
     if (previous && previous[i] != state) ++changes_[i];
     row[i] = state;
   }
+  times_[slot] = time_ms;
   newest_ = slot;
   if (depth_ < kBeamHistoryDepth) ++depth_;
   ++scans_;
@@ -44,6 +46,11 @@ int BeamHistory::State(int age, int beam) const {
   if (age < 0 || age >= depth_ || beam < 0 || beam >= beams_) return 0;
   int slot = (newest_ - age + kBeamHistoryDepth) % kBeamHistoryDepth;
   return ring_[static_cast<std::size_t>(slot) * beams_ + beam];
+}
+
+int64_t BeamHistory::Time(int age) const {
+  if (age < 0 || age >= depth_) return 0;
+  return times_[(newest_ - age + kBeamHistoryDepth) % kBeamHistoryDepth];
 }
 
 int64_t BeamHistory::Changes(int beam) const {

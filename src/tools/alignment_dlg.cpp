@@ -1,5 +1,6 @@
 #include "tools/alignment_dlg.h"
 
+#include <QDateTime>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -38,6 +39,8 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
 
   range_grid = new CSpreadSheet({"Channel", "Status"}, kRangeRows, this);
   range_grid->verticalHeader()->hide();
+  summary_grid->setAccessibleName(QStringLiteral("Summary"));
+  range_grid->setAccessibleName(QStringLiteral("Channel ranges"));
   range_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 
   auto* options = new QGroupBox(QStringLiteral("Channel Status Options"), this);
@@ -53,7 +56,7 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
   options_layout->addWidget(range_grid);
 
   curtain = new CurtainView(this);
-  waterfall_ = new BeamWaterfall(&history_, this);
+  waterfall_ = new BeamWaterfall(&history_, curtain, this);
   flicker_label_ = new QLabel(QStringLiteral("Flickering: none"), this);
 
   run_button = new QPushButton(QStringLiteral("&Run"), this);
@@ -66,13 +69,20 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
   exit_button->setDefault(true);
   record_ = new RecordControl("alignment", this);
 
+  // The curtain and, beside it on the same beam axis, the curtain over time.
+  auto* picture = new QHBoxLayout;
+  picture->setSpacing(2);
+  picture->addWidget(curtain);
+  picture->addWidget(waterfall_, 1);
+  auto* right = new QVBoxLayout;
+  right->addLayout(picture, 1);
+  right->addWidget(flicker_label_);
   auto* left = new QVBoxLayout;
   left->addWidget(summary_grid);
-  left->addStretch(1);
+  left->addWidget(options, 1);
   auto* top = new QHBoxLayout;
-  top->addLayout(left, 4);
-  top->addWidget(options, 5);
-  top->addWidget(curtain);
+  top->addLayout(left, 2);
+  top->addLayout(right, 3);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(run_button);
@@ -82,11 +92,9 @@ CAlignmentDlg::CAlignmentDlg(ControllerLink* link, int channel_count, QWidget* p
   buttons->addStretch(1);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top, 1);
-  layout->addWidget(waterfall_, 1);
-  layout->addWidget(flicker_label_);
   layout->addLayout(buttons);
   layout->addWidget(record_->StatusLabel());
-  resize(620, 660);
+  resize(860, 560);
 
   connect(run_button, &QPushButton::clicked, this, [this] { OnRun(); });
   connect(stop_button, &QPushButton::clicked, this, [this] { OnStop(); });
@@ -124,7 +132,7 @@ void CAlignmentDlg::OnRun() {
         break;
       }
       record_->AppendAlignment(current);
-      history_.Add(current);
+      history_.Add(current, QDateTime::currentMSecsSinceEpoch());
       ShowHistory();
       if (!(scans_done > 0 && last_scan.Equals(current) && shown_filter == selected_filter)) {
         shown_filter = selected_filter;

@@ -54,19 +54,23 @@ QRect CurtainView::CellRect(int beam) const {
   const int n = BeamCount();
   if (beam < 0 || beam >= n) return {};
   const QRect bar = BarRect();
-  // Integer edges so that the cells tile the bar without gaps.
-  const int top = bar.top() + static_cast<int>(static_cast<long long>(bar.height()) * beam / n);
-  const int next = bar.top() + static_cast<int>(static_cast<long long>(bar.height()) * (beam + 1) / n);
-  return QRect(bar.left(), top, bar.width(), qMax(1, next - top));
+  const int top = CellEdge(bar, beam, n);
+  return QRect(bar.left(), top, bar.width(), qMax(1, CellEdge(bar, beam + 1, n) - top));
+}
+
+int CurtainView::CellEdge(const QRect& bar, int beam, int beams) {
+  if (beams <= 0) return bar.top();
+  return bar.top() + static_cast<int>(static_cast<long long>(bar.height()) * beam / beams);
 }
 
 QSize CurtainView::sizeHint() const {
-  return QSize(kCurtainMargin * 2 + LabelWidth() + kBarWidth + 60, 360);
+  // As narrow as the bar with its numbers, or the legend under it: the
+  // waterfall beside it starts right after the bar.
+  const int legend = 12 + 6 + fontMetrics().horizontalAdvance(QStringLiteral("Broken"));
+  return QSize(kCurtainMargin * 2 + qMax(LabelWidth() + kBarWidth, legend), 360);
 }
 
-QSize CurtainView::minimumSizeHint() const {
-  return QSize(kCurtainMargin * 2 + LabelWidth() + kBarWidth + 60, 160);
-}
+QSize CurtainView::minimumSizeHint() const { return QSize(sizeHint().width(), 160); }
 
 void CurtainView::paintEvent(QPaintEvent*) {
   QPainter p(this);

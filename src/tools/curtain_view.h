@@ -11,7 +11,7 @@
 
 namespace kelvt {
 
-// The margin round a drawing of the curtain; the waterfall under it keeps the same.
+// The margin round a drawing of the curtain; the waterfall beside it keeps the same.
 inline constexpr int kCurtainMargin = 4;
 
 class BeamScan;
@@ -37,6 +37,11 @@ class CurtainView : public QWidget {
   int ShownState(int beam) const;
   // Where beam `beam` is drawn, in widget coordinates.
   QRect CellRect(int beam) const;
+  // The bar all beams are drawn in; the waterfall beside it takes its rows from it.
+  QRect BarRect() const;
+  // The top edge of beam `beam` of `beams` in `bar` (beam == beams: its bottom
+  // edge plus one); integer edges, so that the cells tile the bar.
+  static int CellEdge(const QRect& bar, int beam, int beams);
   // How many times a changed beam map asked for a repaint.
   int RepaintRequests() const { return repaint_requests_; }
 
@@ -47,7 +52,6 @@ class CurtainView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QRect BarRect() const;
   int LabelWidth() const;
 
   std::vector<unsigned char> states_;

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSocketNotifier>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -67,7 +68,10 @@ CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, 
   status_ = new QLabel(this);
 
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(new QLabel(QStringLiteral("Port:"), this));
+  auto* port_label = new QLabel(QStringLiteral("&Port:"), this);
+  port_label->setBuddy(port_box_);
+  table_->setAccessibleName(QStringLiteral("Serial devices"));
+  buttons->addWidget(port_label);
   buttons->addWidget(port_box_);
   buttons->addWidget(map_button_);
   buttons->addStretch(1);
@@ -79,7 +83,6 @@ CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, 
   layout->addWidget(table_);
   layout->addWidget(status_);
   layout->addLayout(buttons);
-  resize(760, 320);
 
   connect(map_button_, &QPushButton::clicked, this, &CDevicesDlg::OnMap);
   connect(find_button_, &QPushButton::clicked, this, &CDevicesDlg::OnFind);
@@ -92,6 +95,16 @@ CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, 
     connect(notifier_, &QSocketNotifier::activated, this, &CDevicesDlg::OnHotPlug);
   }
   Refresh();
+
+  // The first size shows every column whole (a desktop narrower than that
+  // fits the window to itself).
+  int columns = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+  const QAbstractItemView* view = table_;  // where the column hint is public
+  for (int c = 0; c < kColumns; ++c) {
+    columns += std::max(view->sizeHintForColumn(c), table_->horizontalHeader()->sectionSizeHint(c));
+  }
+  const QMargins margins = layout->contentsMargins();
+  resize(std::max(760, columns + margins.left() + margins.right()), 320);
 }
 
 void CDevicesDlg::OnAddNetwork() {

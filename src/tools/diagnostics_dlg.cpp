@@ -64,6 +64,7 @@ CDiagnosticsDlg::CDiagnosticsDlg(DiagnosticsOperation* operation, QWidget* paren
        QStringLiteral("State")},
       500, this);
   board_grid->setObjectName(QStringLiteral("board_grid"));
+  board_grid->setAccessibleName(QStringLiteral("Boards"));
   board_grid->setMinimumSize(440, 200);
   board_grid->horizontalHeader()->setStretchLastSection(true);
 

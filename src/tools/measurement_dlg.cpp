@@ -38,6 +38,7 @@ CMeasurementDlg::CMeasurementDlg(ControllerLink* link, QWidget* parent)
        QStringLiteral("Present")},
       2, this);
   grid->setObjectName(QStringLiteral("valueGrid"));
+  grid->setAccessibleName(QStringLiteral("Measurements"));
   grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -68,6 +69,7 @@ CMeasurementDlg::CMeasurementDlg(ControllerLink* link, QWidget* parent)
   left->addLayout(count_row);
   left->addWidget(grid);
   left->addWidget(plot_);
+  left->addWidget(plot_->Controls());
   left->addWidget(record_->StatusLabel());
 
   auto* buttons = new QVBoxLayout;

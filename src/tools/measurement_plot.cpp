@@ -2,13 +2,20 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDateTimeAxis>
 #include <QFileDialog>
 #include <QGraphicsLayout>
+#include <QGraphicsLineItem>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
@@ -27,59 +34,18 @@ MeasurementPlot::SaveNameChooser& Chooser() {
   return chooser;
 }
 
+bool& ClockDefault() {
+  static bool clock = false;
+  return clock;
+}
+
 }  // namespace
 
-MeasurementHistory::MeasurementHistory() : ring_(kCapacity) {}
-
-void MeasurementHistory::Clear() {
-  head_ = 0;
-  size_ = 0;
-  recorded_ = 0;
-}
-
-void MeasurementHistory::Record(uint32_t ms, bool has1, uint16_t value1, bool has2,
-                                uint16_t value2) {
-  ring_[head_] = Entry{ms, {value1, value2}, {has1, has2}};
-  head_ = (head_ + 1) % kCapacity;
-  if (size_ < kCapacity) ++size_;
-  ++recorded_;
-  // Oldest first, so what is too old is at the front.
-  while (size_ > 1 && ms - ring_[Slot(0)].ms > kWindowMs) --size_;
-}
-
-uint32_t MeasurementHistory::Time(int i) const {
-  return i < 0 || i >= size_ ? 0 : ring_[Slot(i)].ms;
-}
-
-uint16_t MeasurementHistory::Value(int series, int i) const {
-  if (series < 0 || series > 1 || i < 0 || i >= size_) return 0;
-  return ring_[Slot(i)].value[series];
-}
-
-bool MeasurementHistory::Has(int series, int i) const {
-  if (series < 0 || series > 1 || i < 0 || i >= size_) return false;
-  return ring_[Slot(i)].has[series];
-}
-
-bool MeasurementHistory::Range(uint16_t& low, uint16_t& high) const {
-  bool any = false;
-  for (int s = 0; s < 2; ++s) {
-    for (int i = 0; i < size_; ++i) {
-      if (!Has(s, i)) continue;
-      const uint16_t v = Value(s, i);
-      if (!any) {
-        low = high = v;
-        any = true;
-      } else {
-        low = std::min(low, v);
-        high = std::max(high, v);
-      }
-    }
-  }
-  return any;
-}
-
 void MeasurementPlot::SetSaveNameChooser(SaveNameChooser chooser) { Chooser() = std::move(chooser); }
+
+void MeasurementPlot::SetClockTimeDefault(bool clock) { ClockDefault() = clock; }
+
+bool MeasurementPlot::ClockTimeDefault() { return ClockDefault(); }
 
 MeasurementPlot::MeasurementPlot(QWidget* parent) : QChartView(parent) {
   auto* chart = new QChart;
@@ -91,8 +57,21 @@ MeasurementPlot::MeasurementPlot(QWidget* parent) : QChartView(parent) {
   time_axis_->setLabelFormat(QStringLiteral("%d"));
   value_axis_ = new QValueAxis(chart);
   value_axis_->setLabelFormat(QStringLiteral("%d"));
+  // Clock time is the same span drawn with other labels: the points stay in
+  // seconds on the value axis, which then hides behind this one.
+  clock_axis_ = new QDateTimeAxis(chart);
+  clock_axis_->setTitleText(QStringLiteral("Time"));
+  clock_axis_->setFormat(QStringLiteral("HH:mm:ss"));
+  clock_axis_->setTickCount(5);
   chart->addAxis(time_axis_, Qt::AlignBottom);
+  chart->addAxis(clock_axis_, Qt::AlignBottom);
   chart->addAxis(value_axis_, Qt::AlignLeft);
+  // An axis is drawn only with a series: an empty one, not in the legend.
+  auto* clock_anchor = new QLineSeries(chart);
+  chart->addSeries(clock_anchor);
+  clock_anchor->attachAxis(clock_axis_);
+  clock_anchor->attachAxis(value_axis_);
+  for (QLegendMarker* marker : chart->legend()->markers(clock_anchor)) marker->setVisible(false);
   for (int s = 0; s < 2; ++s) {
     series_[s] = new QLineSeries(chart);
     series_[s]->setPen(QPen(kSeriesColours[s], 1.5));
@@ -113,8 +92,124 @@ MeasurementPlot::MeasurementPlot(QWidget* parent) : QChartView(parent) {
   connect(save_plot_, &QAction::triggered, this, [this] { AskAndSave(true); });
   connect(save_data_, &QAction::triggered, this, [this] { AskAndSave(false); });
 
+  marker_ = new QGraphicsLineItem(chart);
+  marker_->setPen(QPen(palette().windowText().color(), 1, Qt::DashLine));
+  marker_->setZValue(10);
+  marker_->hide();
+  readout_ = new QLabel(this);
+  readout_->setObjectName(QStringLiteral("trendReadout"));
+  readout_->setFrameShape(QFrame::Box);
+  readout_->setAutoFillBackground(true);
+  readout_->setBackgroundRole(QPalette::ToolTipBase);
+  readout_->setForegroundRole(QPalette::ToolTipText);
+  readout_->setMargin(3);
+  readout_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  readout_->hide();
+  setMouseTracking(true);
+  setAccessibleName(QStringLiteral("Trend plot"));
+
+  controls_ = new QWidget(parent);
+  pause_button_ = new QPushButton(QStringLiteral("&Pause"), controls_);
+  pause_button_->setObjectName(QStringLiteral("pauseButton"));
+  pause_button_->setAutoDefault(false);
+  pause_button_->setToolTip(QStringLiteral("Holds the plot; the scans and the recording go on"));
+  axis_choice_ = new QComboBox(controls_);
+  axis_choice_->setObjectName(QStringLiteral("timeAxisChoice"));
+  axis_choice_->addItems({QStringLiteral("Seconds since Run"), QStringLiteral("Clock time")});
+  auto* axis_label = new QLabel(QStringLiteral("Time &axis:"), controls_);
+  axis_label->setBuddy(axis_choice_);
+  auto* row = new QHBoxLayout(controls_);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(pause_button_);
+  row->addStretch(1);
+  row->addWidget(axis_label);
+  row->addWidget(axis_choice_);
+  connect(pause_button_, &QPushButton::clicked, this, [this] { SetPaused(!paused_); });
+  connect(axis_choice_, &QComboBox::activated, this, [this](int index) {
+    SetClockTime(index == 1);
+    SetClockTimeDefault(index == 1);
+  });
+
   start_tick_ = TickCount();
+  start_clock_ms_ = QDateTime::currentMSecsSinceEpoch();
+  SetClockTime(ClockTimeDefault());
+}
+
+MeasurementPlot::~MeasurementPlot() {
+  if (controls_ && controls_->parent() == nullptr) delete controls_.data();
+}
+
+void MeasurementPlot::SetPaused(bool paused) {
+  if (paused == paused_) return;
+  if (paused) frozen_ = history_;  // same size: no allocation
+  paused_ = paused;
+  pause_button_->setText(paused ? QStringLiteral("Res&ume") : QStringLiteral("&Pause"));
+  if (!paused) Sync();
+}
+
+void MeasurementPlot::SetClockTime(bool clock) {
+  clock_time_ = clock;
+  axis_choice_->setCurrentIndex(clock ? 1 : 0);
+  time_axis_->setVisible(!clock);
+  clock_axis_->setVisible(clock);
   UpdateAxes();
+  if (QGraphicsLayout* layout = chart()->layout()) layout->activate();
+}
+
+QString MeasurementPlot::TimeText(uint32_t ms) const {
+  if (clock_time_) {
+    return QDateTime::fromMSecsSinceEpoch(start_clock_ms_ + ms).toString(QStringLiteral("HH:mm:ss.zzz"));
+  }
+  return QStringLiteral("%1 s").arg(ms / 1000.0, 0, 'f', 1);
+}
+
+QString MeasurementPlot::ReadoutAt(double seconds) const {
+  const MeasurementHistory& shown = Shown();
+  const int i = shown.Nearest(seconds * 1000.0);
+  if (i < 0) return {};
+  QString text = TimeText(shown.Time(i));
+  for (int s = 0; s < 2; ++s) {
+    if (!series_[s]->isVisible()) continue;
+    text += QStringLiteral("\n%1: %2").arg(labels_[s], shown.Has(s, i) ? QString::number(shown.Value(s, i))
+                                                                     : QStringLiteral("-"));
+  }
+  return text;
+}
+
+void MeasurementPlot::PointAt(const QPoint& pos) {
+  const QPointF at = chart()->mapFromScene(mapToScene(pos));
+  const QRectF area = chart()->plotArea();
+  const MeasurementHistory& shown = Shown();
+  const int i = area.contains(at) ? shown.Nearest(chart()->mapToValue(at, series_[0]).x() * 1000.0) : -1;
+  const QString text = i < 0 ? QString() : ReadoutAt(shown.Time(i) / 1000.0);
+  if (text.isEmpty()) {
+    readout_->hide();
+    marker_->hide();
+    return;
+  }
+  // A line through the scan read, the values beside the pointer.
+  const qreal x = chart()->mapToPosition(QPointF(shown.Time(i) / 1000.0, 0), series_[0]).x();
+  marker_->setLine(x, area.top(), x, area.bottom());
+  marker_->show();
+  readout_->setText(text);
+  readout_->adjustSize();
+  QPoint place = pos + QPoint(12, 12);
+  if (place.x() + readout_->width() > width()) place.rx() = pos.x() - 12 - readout_->width();
+  if (place.y() + readout_->height() > height()) place.ry() = pos.y() - 12 - readout_->height();
+  readout_->move(place);
+  readout_->show();
+  readout_->raise();
+}
+
+void MeasurementPlot::mouseMoveEvent(QMouseEvent* event) {
+  PointAt(event->position().toPoint());
+  QChartView::mouseMoveEvent(event);
+}
+
+void MeasurementPlot::leaveEvent(QEvent* event) {
+  readout_->hide();
+  marker_->hide();
+  QChartView::leaveEvent(event);
 }
 
 void MeasurementPlot::SetLabels(const QString& label1, const QString& label2) {
@@ -133,17 +228,23 @@ void MeasurementPlot::Clear() {
     s->setVisible(false);
   }
   start_tick_ = TickCount();
+  start_clock_ms_ = QDateTime::currentMSecsSinceEpoch();
   last_sync_ms_ = 0;
+  paused_ = false;
+  pause_button_->setText(QStringLiteral("&Pause"));
+  readout_->hide();
+  marker_->hide();
   Redraw();
 }
 
 void MeasurementPlot::Record(bool has1, uint16_t value1, bool has2, uint16_t value2) {
   const uint32_t ms = TickCount() - start_tick_;
   history_.Record(ms, has1, value1, has2, value2);
-  if (ms - last_sync_ms_ >= kIdleSyncMs) Sync();
+  if (!paused_ && ms - last_sync_ms_ >= kIdleSyncMs) Sync();
 }
 
 void MeasurementPlot::Redraw() {
+  if (paused_) return;
   ++redraws_;
   Sync();
 }
@@ -183,16 +284,19 @@ void MeasurementPlot::Sync() {
 }
 
 void MeasurementPlot::UpdateAxes() {
-  const int n = history_.Size();
-  const double newest = n > 0 ? history_.Time(n - 1) / 1000.0 : 0.0;
+  const MeasurementHistory& shown = Shown();
+  const int n = shown.Size();
+  const double newest = n > 0 ? shown.Time(n - 1) / 1000.0 : 0.0;
   const double window = MeasurementHistory::kWindowMs / 1000.0;
   // Whole ten seconds at the right; the left edge follows the window.
   const double right = std::max<double>(kMinimumSpanSeconds, std::ceil(newest / 10.0) * 10.0);
   const double left = std::max(0.0, right - window);
   time_axis_->setRange(left, right);
+  clock_axis_->setRange(QDateTime::fromMSecsSinceEpoch(start_clock_ms_ + static_cast<qint64>(left * 1000)),
+                        QDateTime::fromMSecsSinceEpoch(start_clock_ms_ + static_cast<qint64>(right * 1000)));
   uint16_t low = 0;
   uint16_t high = 0;
-  if (history_.Range(low, high)) {
+  if (shown.Range(low, high)) {
     const double pad = std::max(1.0, (high - low) / 10.0);
     value_axis_->setRange(std::max(0.0, low - pad), high + pad);
     value_axis_->applyNiceNumbers();

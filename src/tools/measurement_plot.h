@@ -1,64 +1,37 @@
 #pragma once
 // The trend plot under the measurement grid: the enabled measurements over
-// the last ten minutes since Run, drawn by Qt Charts (time axis in seconds,
-// value axis named after the measurements in their colours, a legend), with
-// a context menu that saves the picture as PNG or the points as CSV. Every
+// the last ten minutes since Run, drawn by Qt Charts (time axis in seconds
+// since Run or as clock time, value axis named after the measurements in
+// their colours, a legend), with a context menu that saves the picture as
+// PNG or the points as CSV. Pointing at it reads the time and the values of
+// the nearest scan; Pause holds the view while the scans go on. Every
 // scan is recorded into a fixed ring (no allocation on the scan path); the
 // chart takes the new points in one batch when the view asks for a redraw,
 // which it does only when a value changed, or once a second at most
 // otherwise so that the time axis keeps moving.
 
 #include <QChartView>
+#include <QDateTime>
 #include <QList>
 #include <QPointF>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
+#include "ops/measurement_history.h"
+
 class QAction;
+class QComboBox;
+class QDateTimeAxis;
+class QGraphicsLineItem;
+class QLabel;
+class QPushButton;
 class QLineSeries;
 class QValueAxis;
 
 namespace kelvt {
-
-// The scans of the last kWindowMs of up to two measurements, oldest first.
-class MeasurementHistory {
- public:
-  static constexpr uint32_t kWindowMs = 10 * 60 * 1000;
-  // Ten minutes at the protocol's fastest scan rate (under seven a second)
-  // fit; a faster source loses its oldest scans sooner.
-  static constexpr int kCapacity = 4800;
-
-  MeasurementHistory();
-  void Clear();
-  // One scan `ms` after the start; a measurement that is not enabled is
-  // recorded as absent. Scans more than kWindowMs older fall out.
-  void Record(uint32_t ms, bool has1, uint16_t value1, bool has2, uint16_t value2);
-
-  int Size() const { return size_; }
-  // Scans recorded since Clear, including those that fell out.
-  int64_t Recorded() const { return recorded_; }
-  // i from 0 (oldest kept) to Size() - 1 (newest).
-  uint32_t Time(int i) const;
-  uint16_t Value(int series, int i) const;
-  bool Has(int series, int i) const;
-  // Lowest and highest value present among the kept scans; false when none.
-  bool Range(uint16_t& low, uint16_t& high) const;
-
- private:
-  struct Entry {
-    uint32_t ms;
-    uint16_t value[2];
-    bool has[2];
-  };
-  int Slot(int i) const { return (head_ + kCapacity - size_ + i) % kCapacity; }
-
-  std::vector<Entry> ring_;  // kCapacity entries, sized once
-  int head_ = 0;             // next slot to write
-  int size_ = 0;
-  int64_t recorded_ = 0;
-};
 
 class MeasurementPlot : public QChartView {
   Q_OBJECT
@@ -70,6 +43,10 @@ class MeasurementPlot : public QChartView {
       std::function<QString(QWidget* parent, const QString& caption, const QString& suggested,
                             const QString& filter)>;
   static void SetSaveNameChooser(SaveNameChooser chooser);
+  // The time axis new plots start with: clock time or seconds since Run.
+  // Kept in the settings file; a choice in any plot changes it.
+  static void SetClockTimeDefault(bool clock);
+  static bool ClockTimeDefault();
 
   static inline const QColor kSeriesColours[2] = {QColor(0, 90, 200), QColor(200, 80, 0)};
   // The time axis shows at least this span, so that a new run does not
@@ -79,6 +56,7 @@ class MeasurementPlot : public QChartView {
   static constexpr uint32_t kIdleSyncMs = 1000;
 
   explicit MeasurementPlot(QWidget* parent = nullptr);
+  ~MeasurementPlot() override;
 
   void SetLabels(const QString& label1, const QString& label2);
   // A new run: forgets the points and starts the time axis at 0.
@@ -86,8 +64,29 @@ class MeasurementPlot : public QChartView {
   // Records one scan, timed on the tick counter; the chart follows at the
   // next Redraw (or after kIdleSyncMs).
   void Record(bool has1, uint16_t value1, bool has2, uint16_t value2);
-  // Hands the chart everything recorded so far and schedules one repaint.
+  // Hands the chart everything recorded so far and schedules one repaint
+  // (held while paused).
   void Redraw();
+
+  // Pause holds the view (scans are still recorded); Resume brings it up to
+  // date. A new run (Clear) resumes.
+  void SetPaused(bool paused);
+  bool Paused() const { return paused_; }
+  void SetClockTime(bool clock);
+  bool ClockTime() const { return clock_time_; }
+  // The row under the plot: Pause / Resume and the choice of time axis.
+  QWidget* Controls() const { return controls_; }
+  QPushButton* PauseButton() const { return pause_button_; }
+  QComboBox* TimeAxisChoice() const { return axis_choice_; }
+  QDateTimeAxis* ClockAxis() const { return clock_axis_; }
+
+  // The readout for the scan nearest `seconds` since Run among those shown:
+  // its time and every shown measurement's value; empty when none is shown.
+  QString ReadoutAt(double seconds) const;
+  // Shows the readout for the pointer at `pos` (view coordinates), or hides
+  // it off the plot area.
+  void PointAt(const QPoint& pos);
+  QLabel* Readout() const { return readout_; }
 
   const MeasurementHistory& History() const { return history_; }
   // Repaints requested so far (the view asks only on changes).
@@ -108,13 +107,28 @@ class MeasurementPlot : public QChartView {
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   void Sync();
   void UpdateAxes();
   void AskAndSave(bool plot);
+  QString TimeText(uint32_t ms) const;
+  // What the chart shows: the history, or its copy taken at Pause.
+  const MeasurementHistory& Shown() const { return paused_ ? frozen_ : history_; }
 
   MeasurementHistory history_;
+  MeasurementHistory frozen_;  // sized once; copied into at Pause
+  QDateTimeAxis* clock_axis_;
+  QPointer<QWidget> controls_;  // the caller's layout takes it; else it goes with the plot
+  QPushButton* pause_button_;
+  QComboBox* axis_choice_;
+  QLabel* readout_;
+  QGraphicsLineItem* marker_ = nullptr;
+  qint64 start_clock_ms_ = 0;  // the clock at Run
+  bool paused_ = false;
+  bool clock_time_ = false;
   QLineSeries* series_[2];
   QValueAxis* time_axis_;
   QValueAxis* value_axis_;

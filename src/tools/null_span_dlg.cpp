@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "gui/active_dialog.h"
+#include "gui/accessible_names.h"
 #include "gui/prompter.h"
 #include "link/controller_link.h"
 #include "ops/null_span_steps.h"
@@ -99,6 +100,7 @@ CNullSpanDlg::CNullSpanDlg(ControllerLink* link, QWidget* parent)
   }
   grid->addWidget(new QLabel(QStringLiteral("0-1000"), this), 1, 5);
   grid->addWidget(new QLabel(QStringLiteral("2000-4095"), this), 2, 5);
+  NameGridControls(grid);  // "Null, Analog Output#1", ...
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <vector>
 
+#include "gui/accessible_names.h"
 #include "tools/psf_config_bindings.h"
 #include "tools/psf_config_dlg.h"
 
@@ -64,6 +65,8 @@ void CPsfConfigDlg::BuildControls() {
   top->addLayout(upper);
   top->addWidget(BuildDiscreteOutputs());
   top->addLayout(BuildLowerRow());
+  // The boxes and lists say their row's and column's captions to a screen reader.
+  for (QGridLayout* grid : findChildren<QGridLayout*>()) NameGridControls(grid);
 }
 
 QVBoxLayout* CPsfConfigDlg::BuildLeftColumn() {

@@ -42,6 +42,7 @@ CPsfReportDlg::CPsfReportDlg(const QString& html, QWidget* parent) : QDialog(par
   setWindowTitle(QStringLiteral("PSF Report"));
   setWindowModality(Qt::WindowModal);  // the guide stays usable beside it
   page_ = new QTextBrowser(this);
+  page_->setAccessibleName(QStringLiteral("Report"));
   page_->setObjectName(QStringLiteral("reportPage"));
   page_->setHtml(html);
   auto* print = new QPushButton(QStringLiteral("&Print..."), this);

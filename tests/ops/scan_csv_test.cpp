@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ops/beam_history.h"
+#include "ops/measurement_history.h"
 #include "ops/csv_recorder.h"
 #include "ops/record_folder.h"
 
@@ -159,7 +160,7 @@ TEST(BeamHistory, CountsChangesAndKeepsTheLastMapsNewestFirst) {
   Map steady("1.......");
   Map blink("1......1");
   Map moving(".1......");
-  for (int i = 0; i < 400; ++i) history.Add(i == 100 ? blink.scan : steady.scan);
+  for (int i = 0; i < 400; ++i) history.Add(i == 100 ? blink.scan : steady.scan, 1000 + i);
   EXPECT_EQ(history.Scans(), 400);
   EXPECT_EQ(history.Depth(), kBeamHistoryDepth);
   EXPECT_EQ(history.Changes(7), 2);  // broke once, made again
@@ -170,7 +171,13 @@ TEST(BeamHistory, CountsChangesAndKeepsTheLastMapsNewestFirst) {
   FormatFlickeringList(history, list, sizeof list);
   EXPECT_STREQ(list, "8 (2)");
 
-  history.Add(moving.scan);
+  // Each map keeps its scan's time, the ring's wrap included.
+  EXPECT_EQ(history.Time(0), 1399);
+  EXPECT_EQ(history.Time(kBeamHistoryDepth - 1), 1100);
+  EXPECT_EQ(history.Time(kBeamHistoryDepth), 0);
+  history.Add(moving.scan, 5000);
+  EXPECT_EQ(history.Time(0), 5000);
+  EXPECT_EQ(history.Time(1), 1399);
   EXPECT_EQ(history.State(0, 1), 1);
   EXPECT_EQ(history.State(0, 0), 0);
   EXPECT_EQ(history.State(1, 0), 1);
@@ -181,6 +188,7 @@ TEST(BeamHistory, CountsChangesAndKeepsTheLastMapsNewestFirst) {
 
   history.Reset();
   EXPECT_EQ(history.Depth(), 0);
+  EXPECT_EQ(history.Time(0), 0);
   EXPECT_EQ(history.Changes(7), 0);
   FormatFlickeringList(history, list, sizeof list);
   EXPECT_STREQ(list, "");
@@ -196,6 +204,41 @@ TEST(BeamHistory, ListIsCutAtABeamWhenFull) {
   char list[24];
   FormatFlickeringList(history, list, sizeof list);
   EXPECT_STREQ(list, "1 (1), 2 (1), ...");
+}
+
+TEST(MeasurementHistoryTest, KeepsTheLastScansInOrder) {
+  MeasurementHistory history;
+  uint16_t low = 0;
+  uint16_t high = 0;
+  EXPECT_FALSE(history.Range(low, high));
+  const int total = MeasurementHistory::kCapacity + 5;
+  for (int i = 0; i < total; ++i) {
+    history.Record(static_cast<uint32_t>(i) * 10, true, static_cast<uint16_t>(i), i % 2 == 0,
+                   static_cast<uint16_t>(1000 + i));
+  }
+  ASSERT_EQ(history.Size(), MeasurementHistory::kCapacity);
+  EXPECT_EQ(history.Value(0, 0), 5);  // the oldest five fell out
+  EXPECT_EQ(history.Time(0), 50u);
+  EXPECT_EQ(history.Recorded(), total);
+  EXPECT_EQ(history.Value(0, history.Size() - 1), total - 1);
+  EXPECT_TRUE(history.Has(1, 1));     // scan 6 is even
+  EXPECT_FALSE(history.Has(1, 0));
+  ASSERT_TRUE(history.Range(low, high));
+  EXPECT_EQ(low, 5);
+  EXPECT_EQ(high, 1000 + total - 1);  // the newest scan (124) is even: it has one
+  // The readout's lookup: the nearest kept scan, the earlier of two as near,
+  // only up to `last` when given.
+  struct Near { double ms; int last; int index; };
+  const Near nears[] = {{0, -1, 0},        {50, -1, 0},      {54, -1, 0},     {55, -1, 0},
+                        {56, -1, 1},       {1e9, -1, history.Size() - 1},     {1e9, 9, 9},
+                        {123.4, 20, 7},    {-5, -1, 0}};
+  for (const Near& n : nears) {
+    EXPECT_EQ(history.Nearest(n.ms, n.last), n.index) << n.ms << " up to " << n.last;
+  }
+  history.Clear();
+  EXPECT_EQ(history.Size(), 0);
+  EXPECT_FALSE(history.Has(0, 0));
+  EXPECT_EQ(history.Nearest(0), -1);
 }
 
 std::string ReadAll(const std::string& path) {

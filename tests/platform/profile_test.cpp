@@ -1,5 +1,7 @@
 #include "platform/profile.h"
 
+#include "platform/frame_settings.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -311,6 +313,54 @@ TEST(DeviceOverrides, ComKeysMapToZeroBasedPorts) {
   const std::map<int, std::string> expected = {
       {0, "/dev/pts/7"}, {2, "/dev/ttyUSB0"}, {23, "/dev/ttyACM1"}};
   EXPECT_EQ(DeviceOverridesFrom(p), expected);
+}
+
+// Window places: parsed strictly (anything odd is ignored, the window then
+// opens at its own size), kept through the settings file with the other keys.
+TEST(WindowPlaces, ParseFormatAndRoundTripThroughTheSettings) {
+  struct Case { const char* text; bool ok; int w, h; bool placed; int x, y; const char* formatted; };
+
+  const Case cases[] = {
+      {"620,660", true, 620, 660, false, 0, 0, "620,660"},
+      {" 620 , 660 , -8 , 40 ", true, 620, 660, true, -8, 40, "620,660,-8,40"},
+      {"1,1,-32768,32767", true, 1, 1, true, -32768, 32767, "1,1,-32768,32767"}};
+  for (const char* bad : {"620", "620,", "0,660", "620,32768", "620,660,", "620,660,5",
+                          "620,660,5,6,7", "620x660", "620,660,5,40000", "", "a,b"}) {
+    WindowPlace place;
+    place.width = -1;
+    EXPECT_FALSE(ParseWindowPlace(bad, place)) << bad;
+    EXPECT_EQ(place.width, -1) << bad;
+  }
+  for (const Case& c : cases) {
+    WindowPlace place;
+    ASSERT_TRUE(ParseWindowPlace(c.text, place)) << c.text;
+    EXPECT_EQ(place.width, c.w);
+    EXPECT_EQ(place.height, c.h);
+    EXPECT_EQ(place.has_position, c.placed);
+    EXPECT_EQ(place.x, c.x);
+    EXPECT_EQ(place.y, c.y);
+    EXPECT_EQ(FormatWindowPlace(place), c.formatted);
+  }
+
+  Profile profile;
+  profile.Parse("[windows]\n; mine\nCAlignmentDlg=860,560,10,20\ncalignmentdlg=1,1\nCDevicesDlg=oops\n"
+                "[Measurement]\nTimeAxis=clock\n");
+  FrameSettings s = ReadFrameSettings(profile);
+  EXPECT_EQ(s.trend_clock_time, 1);
+  ASSERT_EQ(s.windows.size(), 1u);
+  EXPECT_EQ(FormatWindowPlace(s.windows["CAlignmentDlg"]), "860,560,10,20");
+  s.windows["CAlignmentDlg"] = WindowPlace{900, 600, false, 0, 0};
+  s.windows["CMainFrame"] = WindowPlace{640, 420, true, 5, 6};
+  s.trend_clock_time = 0;
+  ASSERT_TRUE(WriteFrameSettings(s, profile));
+  EXPECT_EQ(profile.Text(),
+            "[windows]\n; mine\nCAlignmentDlg=900,600\ncalignmentdlg=1,1\nCDevicesDlg=oops\n"
+            "CMainFrame=640,420,5,6\n[Measurement]\nTimeAxis=Seconds\n"
+            "\n[Communication]\nPort=1\n\n[Options]\nSave=1\n");
+  // Nothing chosen, nothing written.
+  Profile empty;
+  ASSERT_TRUE(WriteFrameSettings(FrameSettings{}, empty));
+  EXPECT_EQ(empty.Text(), "[Communication]\nPort=1\n\n[Options]\nSave=1\n");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -575,7 +576,7 @@ TEST_F(AlignmentTest, RecordWritesEveryScanOfTheLoopToANewFile) {
 
 // An object three beams wide keeps passing beams 1 to 12, beam 17 breaks for
 // a single scan three times, beam 30 stays broken: only 17 flickers, and the
-// waterfall shows every map, the newest at the top.
+// waterfall beside the curtain shows every map, the newest next to it.
 TEST_F(AlignmentTest, WaterfallAndFlickerListFollowTheScans) {
   controller_.diagnostics = ScriptedController::DiagnosticsReply('A', Boards16());
   constexpr int kScans = 300;
@@ -606,30 +607,51 @@ TEST_F(AlignmentTest, WaterfallAndFlickerListFollowTheScans) {
     BeamWaterfall* waterfall = d->Waterfall();
     const QImage picture = waterfall->grab().toImage();
     const QRect plot = waterfall->PlotRect();
-    ASSERT_GT(plot.height(), 50);
+    ASSERT_GT(plot.width(), 50);
+    // Beside the curtain on its beam axis: each beam's row level with its cell.
+    for (int beam = 0; beam < 32; ++beam) {
+      const QRect cell = d->Curtain()->CellRect(beam);
+      const QRect row = waterfall->RowRect(beam);
+      EXPECT_EQ(waterfall->mapToGlobal(row.topLeft()).y(), d->Curtain()->mapToGlobal(cell.topLeft()).y());
+      EXPECT_EQ(row.height(), cell.height()) << "beam " << beam;
+      EXPECT_EQ(waterfall->BeamAt(row.center().y()), beam);
+    }
+    EXPECT_LT(d->Curtain()->mapToGlobal(d->Curtain()->rect().topRight()).x(),
+              waterfall->mapToGlobal(plot.topLeft()).x());
     int checked = 0;
-    for (int y = plot.top(); y <= plot.bottom(); y += 7) {
-      const int age = waterfall->AgeAt(y);
+    for (int x = plot.left(); x <= plot.right(); x += 7) {
+      const int age = waterfall->AgeAt(x);
       ASSERT_GE(age, 0);
-      ASSERT_GT(waterfall->AgeEnd(y), age);
+      ASSERT_GT(waterfall->AgeEnd(x), age);
       for (int beam : {0, 5, 11, 12, 16, 29, 31}) {
-        const QRect column = waterfall->ColumnRect(beam);
-        const QColor c = picture.pixelColor(column.center().x(), y);
+        const QColor c = picture.pixelColor(x, waterfall->RowRect(beam).center().y());
         bool broken = false;
-        for (int a = age; a < waterfall->AgeEnd(y); ++a) broken |= broken_in(kScans - 1 - a, beam);
+        for (int a = age; a < waterfall->AgeEnd(x); ++a) broken |= broken_in(kScans - 1 - a, beam);
         EXPECT_EQ(c, broken ? CurtainView::kBrokenColour : CurtainView::kMadeColour)
             << "beam " << beam << " age " << age;
         ++checked;
       }
     }
     EXPECT_GT(checked, 100);
-    // Each single-scan break of beam 17 shows in some row.
-    int rows_with_17 = 0;
-    for (int y = plot.top(); y <= plot.bottom(); ++y) {
-      rows_with_17 += picture.pixelColor(waterfall->ColumnRect(16).center().x(), y) ==
-                      CurtainView::kBrokenColour;
+    // Each single-scan break of beam 17 shows in some column.
+    int columns_with_17 = 0;
+    for (int x = plot.left(); x <= plot.right(); ++x) {
+      columns_with_17 += picture.pixelColor(x, waterfall->RowRect(16).center().y()) ==
+                         CurtainView::kBrokenColour;
     }
-    EXPECT_GE(rows_with_17, 3);
+    EXPECT_GE(columns_with_17, 3);
+    // Pointing tells the beam, its state and the scan's time; the newest at the curtain.
+    const int y30 = waterfall->RowRect(29).center().y();
+    EXPECT_EQ(waterfall->HoverText({plot.left(), y30}),
+              "Beam 30: Broken\n" +
+                  QDateTime::fromMSecsSinceEpoch(d->History().Time(0)).toString("HH:mm:ss.zzz") +
+                  ", the last scan");
+    EXPECT_GT(d->History().Time(0), d->History().Time(kScans - 1));
+    int x40 = plot.left();  // the column of scan 40
+    while (x40 < plot.right() && waterfall->AgeEnd(x40) <= kScans - 1 - 40) ++x40;
+    const QString hover17 = waterfall->HoverText({x40, waterfall->RowRect(16).center().y()});
+    EXPECT_TRUE(hover17.startsWith("Beam 17: Broken\n")) << hover17.toStdString();
+    EXPECT_TRUE(waterfall->HoverText({plot.right() + 2, y30}).isEmpty());
     test::SaveScreenshot(d, QStringLiteral("alignment_waterfall"));
 
     // A new Run forgets the history: a steady curtain lists nothing.
@@ -639,10 +661,11 @@ TEST_F(AlignmentTest, WaterfallAndFlickerListFollowTheScans) {
     EXPECT_EQ(d->History().Scans(), 1);
     EXPECT_EQ(d->FlickerLabel()->text(), "Flickering: none");
     const QImage fresh = waterfall->grab().toImage();
-    EXPECT_EQ(fresh.pixelColor(waterfall->ColumnRect(0).center().x(), plot.top()),
+    EXPECT_EQ(fresh.pixelColor(plot.left(), waterfall->RowRect(0).center().y()),
               CurtainView::kMadeColour);
-    EXPECT_EQ(fresh.pixelColor(waterfall->ColumnRect(0).center().x(), plot.bottom()),
+    EXPECT_EQ(fresh.pixelColor(plot.right(), waterfall->RowRect(0).center().y()),
               CurtainView::kUnknownColour);
+    EXPECT_TRUE(waterfall->HoverText({plot.right(), y30}).isEmpty());  // not yet scanned
   });
 }
 

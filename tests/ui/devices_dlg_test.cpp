@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QScrollBar>
+#include <QHeaderView>
 #include <QTest>
 #include <map>
 
@@ -90,6 +92,14 @@ TEST_F(DevicesDlgTest, ListsDevicesAndMappingsAndFollowsHotPlug) {
     for (int c = 0; c < 5; ++c) EXPECT_EQ(Cell(dlg, r, c), expected[r][c]) << r << "," << c;
   }
   EXPECT_EQ(dlg.PortBox()->currentText(), "COM2");
+  // At its first size every column shows whole, the last one too.
+  dlg.show();
+  QApplication::processEvents();
+  EXPECT_EQ(dlg.Table()->horizontalScrollBar()->maximum(), 0);
+  const QAbstractItemView* view = dlg.Table();
+  for (int c = 0; c < dlg.Table()->columnCount(); ++c) {
+    EXPECT_GE(dlg.Table()->horizontalHeader()->sectionSize(c), view->sizeHintForColumn(c)) << c;
+  }
   test::SaveScreenshot(&dlg, QStringLiteral("devices_dlg"));
 
   devices_.Plug({"/dev/ttyACM0", "", "ttyACM0", "cdc_acm", "2341", "0043", "Maker", "Board", "7"});

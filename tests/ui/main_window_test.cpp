@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -16,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/about_dlg.h"
 #include "app/help_window.h"
 #include "app/kelvt_app.h"
 #include "app/lock_indicators.h"
@@ -27,7 +29,16 @@
 #include "serial/device_path.h"
 #include "support/scripted_controller.h"
 #include "serial/rs232.h"
+#include "tools/alignment_dlg.h"
+#include "tools/devices_dlg.h"
+#include "tools/diagnostics_dlg.h"
+#include "tools/diagnostics_operation.h"
+#include "tools/edit_psf_operation.h"
+#include "tools/measurement_dlg.h"
+#include "tools/null_span_dlg.h"
+#include "tools/part_number_dlg.h"
 #include "tools/psf_config_dlg.h"
+#include "tools/psf_report_dlg.h"
 #include "support/scripted_port.h"
 #include "ui/support/scripted_prompter.h"
 #include "ui/support/ui_test_util.h"
@@ -475,6 +486,64 @@ TEST(Application, StartUpListsPresentDevicesAndPutsBackOnlyOnTheRightController)
       EXPECT_EQ(std::string(held.Data() + 2, kPsfSize - 2), before.substr(2));
     }
   }
+}
+
+// A screen reader names every control that takes the focus, in every window
+// of the tool: the walk goes through each one's accessibility tree as Qt
+// builds it (a label's buddy, a group's title and a button's text count).
+class NoDevices : public SerialDeviceSource {
+ public:
+  std::vector<SerialDevice> List() override { return {{"/dev/ttyS0", "", "ttyS0", "serial", "", "", "", "", ""}}; }
+  int MonitorDescriptor() override { return -1; }
+  bool TakeChanges() override { return false; }
+};
+
+void CollectUnnamed(QAccessibleInterface* node, const QString& path, QStringList& unnamed, int& focusable) {
+  for (int i = 0; node != nullptr && i < node->childCount(); ++i) {
+    QAccessibleInterface* child = node->child(i);
+    if (child == nullptr) continue;
+    auto* widget = qobject_cast<QWidget*>(child->object());
+    const QString here = path + "/" + (widget ? QString::fromLatin1(widget->metaObject()->className()) + "#" +
+                                                    widget->objectName()
+                                              : child->text(QAccessible::Name));
+    // Table cells and list items are named by their text; the views around them count.
+    if (widget != nullptr && widget->isVisible() && child->state().focusable) {
+      ++focusable;
+      if (child->text(QAccessible::Name).trimmed().isEmpty()) unnamed << here;
+    }
+    if (widget != nullptr) CollectUnnamed(child, here, unnamed, focusable);
+  }
+}
+
+TEST(Accessibility, EveryFocusableControlOfEveryWindowHasAName) {
+  TempConfigHome config;
+  CMainFrame frame;
+  NoDevices devices;
+  DiagnosticsOperation diagnostics(nullptr, 0, 9600);
+  EditPsfOperation edit(nullptr, 0, 9600);
+  std::vector<std::unique_ptr<QWidget>> windows;
+  windows.emplace_back(new CAlignmentDlg(nullptr, 32, &frame));
+  windows.emplace_back(new CMeasurementDlg(nullptr, &frame));
+  windows.emplace_back(new CDiagnosticsDlg(&diagnostics, &frame));
+  windows.emplace_back(new CNullSpanDlg(nullptr, &frame));
+  windows.emplace_back(new CPartNumberDlg(CPartNumberDlg::Entries{{"KT1000", "KT1000"}}, &frame));
+  windows.emplace_back(new CPsfConfigDlg(&edit, &frame));
+  windows.emplace_back(new CPsfReportDlg(QStringLiteral("<p>report</p>"), &frame));
+  windows.emplace_back(new CDevicesDlg(devices, config.SettingsPath(), 1, &frame));
+  windows.emplace_back(new CAboutDlg(&frame));
+  windows.emplace_back(new HelpWindow(QStringLiteral(KELVT_SOURCE_DIR "/docs/kelvt.hlp")));
+  frame.show();
+  int focusable = 0;
+  QStringList unnamed;
+  CollectUnnamed(QAccessible::queryAccessibleInterface(&frame), "CMainFrame", unnamed, focusable);
+  for (const auto& window : windows) {
+    window->show();
+    const QString name = QString::fromLatin1(window->metaObject()->className());
+    CollectUnnamed(QAccessible::queryAccessibleInterface(window.get()), name, unnamed, focusable);
+    window->hide();
+  }
+  EXPECT_GT(focusable, 80);  // the editor alone has some sixty
+  EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join("\n").toStdString();
 }
 
 }  // namespace

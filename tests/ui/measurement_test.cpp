@@ -16,7 +16,10 @@
 #include <QLineSeries>
 #include <QTemporaryDir>
 #include <QValueAxis>
+#include <QComboBox>
+#include <QDateTimeAxis>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
@@ -291,6 +294,66 @@ TEST_F(MeasurementTest, ScreenshotWithTrend) {
   EXPECT_FALSE(test::SaveScreenshot(dialog.get(), QStringLiteral("measurement")).isEmpty());
 }
 
+// Pointing reads the nearest scan; Pause holds the view while scans go on;
+// the time axis can show the clock.
+TEST_F(MeasurementTest, PlotReadoutPauseAndClockTime) {
+  auto dialog = Open(2, "TBB", "LBB");
+  MeasurementPlot* plot = dialog->Plot();
+  Script({{10, 3}, {12, 3}, {12, 4}});
+  on_scan_ = [this](int) { clock_.Advance(5000); };  // scans far enough apart to point at
+  dialog->OnRun();
+  on_scan_ = nullptr;
+  prompter_.messages.clear();
+  ASSERT_EQ(plot->History().Size(), 3);
+  const double t1 = plot->History().Time(1) / 1000.0;
+  ASSERT_GT(t1, plot->History().Time(0) / 1000.0);
+  EXPECT_EQ(plot->ReadoutAt(t1), QStringLiteral("%1 s\nTBB: 12\nLBB: 3").arg(t1, 0, 'f', 1));
+  EXPECT_EQ(plot->ReadoutAt(1e6), QStringLiteral("%1 s\nTBB: 12\nLBB: 4")
+                                      .arg(plot->History().Time(2) / 1000.0, 0, 'f', 1));
+  // The pointer near the second scan shows its readout.
+  const QPointF at = plot->chart()->mapToPosition(QPointF(t1 + 0.5, 8), plot->Series(0));
+  const QPoint pos = plot->mapFromScene(plot->chart()->mapToScene(at));
+  QTest::mouseMove(plot->viewport(), pos);
+  plot->PointAt(pos);
+  EXPECT_TRUE(plot->Readout()->isVisible());
+  EXPECT_EQ(plot->Readout()->text(), plot->ReadoutAt(t1));
+  test::SaveScreenshot(dialog.get(), QStringLiteral("measurement_readout"));
+  plot->PointAt({1, 1});  // off the plot area
+  EXPECT_FALSE(plot->Readout()->isVisible());
+
+  // Paused, a step is recorded but not drawn; Resume draws it.
+  plot->PauseButton()->click();
+  EXPECT_TRUE(plot->Paused());
+  EXPECT_EQ(plot->PauseButton()->text(), "Res&ume");
+  Script({{30, 9}});
+  dialog->OnStep();
+  EXPECT_EQ(plot->History().Size(), 4);
+  EXPECT_EQ(plot->Series(0)->count(), 3);
+  EXPECT_EQ(plot->ReadoutAt(1e6).section('\n', 1), "TBB: 12\nLBB: 4");  // what the view shows
+  plot->PauseButton()->click();
+  EXPECT_FALSE(plot->Paused());
+  EXPECT_EQ(plot->Series(0)->count(), 4);
+  EXPECT_EQ(plot->ReadoutAt(1e6).section('\n', 1), "TBB: 30\nLBB: 9");
+
+  // Clock time: the other axis, the readout's time of day, the choice kept for the next plot.
+  EXPECT_FALSE(MeasurementPlot::ClockTimeDefault());
+  EXPECT_FALSE(plot->ClockAxis()->isVisible());
+  plot->TimeAxisChoice()->setCurrentIndex(1);
+  emit plot->TimeAxisChoice()->activated(1);
+  EXPECT_TRUE(plot->ClockTime());
+  EXPECT_TRUE(MeasurementPlot::ClockTimeDefault());
+  EXPECT_TRUE(plot->ClockAxis()->isVisible());
+  EXPECT_FALSE(plot->TimeAxis()->isVisible());
+  EXPECT_EQ(plot->ClockAxis()->max().toMSecsSinceEpoch() - plot->ClockAxis()->min().toMSecsSinceEpoch(),
+            qRound64((plot->TimeAxis()->max() - plot->TimeAxis()->min()) * 1000));
+  EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\nTBB: 30\nLBB: 9$")
+                  .match(plot->ReadoutAt(1e6)).hasMatch()) << plot->ReadoutAt(1e6).toStdString();
+  test::SaveScreenshot(plot, QStringLiteral("measurement_clock_time"));
+  MeasurementPlot next;
+  EXPECT_TRUE(next.ClockTime());
+  MeasurementPlot::SetClockTimeDefault(false);
+}
+
 // The rows of a recording without their time fields.
 std::vector<std::string> Recorded(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -336,31 +399,6 @@ TEST_F(MeasurementTest, RecordKeepsEveryScanWithItsStatistics) {
             (std::vector<std::string>{header, "1,8,3,8,0,0,2", "2,2,2,8,4,0,4"}));
   EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2);
   RecordControl::SetFolder({});
-}
-
-TEST(MeasurementHistoryTest, KeepsTheLastScansInOrder) {
-  MeasurementHistory history;
-  uint16_t low = 0;
-  uint16_t high = 0;
-  EXPECT_FALSE(history.Range(low, high));
-  const int total = MeasurementHistory::kCapacity + 5;
-  for (int i = 0; i < total; ++i) {
-    history.Record(static_cast<uint32_t>(i) * 10, true, static_cast<uint16_t>(i), i % 2 == 0,
-                   static_cast<uint16_t>(1000 + i));
-  }
-  ASSERT_EQ(history.Size(), MeasurementHistory::kCapacity);
-  EXPECT_EQ(history.Value(0, 0), 5);  // the oldest five fell out
-  EXPECT_EQ(history.Time(0), 50u);
-  EXPECT_EQ(history.Recorded(), total);
-  EXPECT_EQ(history.Value(0, history.Size() - 1), total - 1);
-  EXPECT_TRUE(history.Has(1, 1));     // scan 6 is even
-  EXPECT_FALSE(history.Has(1, 0));
-  ASSERT_TRUE(history.Range(low, high));
-  EXPECT_EQ(low, 5);
-  EXPECT_EQ(high, 1000 + total - 1);  // the newest scan (124) is even: it has one
-  history.Clear();
-  EXPECT_EQ(history.Size(), 0);
-  EXPECT_FALSE(history.Has(0, 0));
 }
 
 TEST_F(MeasurementTest, PlotKeepsTheLastTenMinutes) {

@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/about_dlg.h"
 #include "app/main_frame.h"
 #include "gui/operation.h"
 #include "ops/record_folder.h"
 #include "platform/profile.h"
 #include "serial/device_path.h"
+#include "tools/alignment_dlg.h"
+#include "tools/measurement_plot.h"
 #include "tools/record_control.h"
 #include "ui/support/scripted_prompter.h"
 #include "ui/support/ui_test_util.h"
@@ -262,6 +265,41 @@ TEST(Settings, RecordFolderIsChosenOnceAndKept) {
   }
   EXPECT_NE(config.ReadSettings().find("Folder=/data/line 4\n"), std::string::npos);
   RecordControl::SetFolder({});
+}
+
+// Each resizable window opens at the size and place it was left at, kept
+// in the settings file with the time axis of the trend plot.
+TEST(Settings, WindowsAndTheTimeAxisAreKept) {
+  TempConfigHome config;
+  config.WriteSettings("[Windows]\nCAlignmentDlg=700,500,30,40\nCAboutDlg=900,900\n"
+                       "[Measurement]\nTimeAxis=Clock\n");
+  {
+    CMainFrame frame;
+    EXPECT_TRUE(MeasurementPlot::ClockTimeDefault());
+    frame.show();
+    {
+      CAlignmentDlg dialog(nullptr, 32, &frame);
+      dialog.show();
+      EXPECT_EQ(dialog.size(), QSize(700, 500));
+      EXPECT_EQ(dialog.pos(), QPoint(30, 40));
+      dialog.move(50, 60);  // where its frame goes, as the place is kept
+      dialog.resize(720, 520);
+      dialog.hide();
+      CAboutDlg about(&frame);  // one size only: not remembered
+      about.show();
+      EXPECT_NE(about.size(), QSize(900, 900));
+      about.hide();
+    }
+    frame.resize(610, 400);
+    MeasurementPlot::SetClockTimeDefault(false);
+  }
+  EXPECT_EQ(config.ReadSettings(),
+            "[Windows]\nCAlignmentDlg=720,520,50,60\nCAboutDlg=900,900\nCMainFrame=610,400,0,0\n"
+            "[Measurement]\nTimeAxis=Seconds\n\n[Communication]\nPort=1\n\n[Options]\nSave=1\n");
+  CMainFrame next;
+  next.show();
+  EXPECT_EQ(next.size(), QSize(610, 400));
+  EXPECT_FALSE(MeasurementPlot::ClockTimeDefault());
 }
 
 }  // namespace
