@@ -77,7 +77,7 @@ qmp() {
 unplug() { qmp '{"execute":"device_del","arguments":{"id":"ftdi"}}'; }
 plug() {
   qmp '{"execute":"device_add","arguments":{"driver":"usb-serial","id":"ftdi","bus":"xhci.0","chardev":"usb","serial":"'$SERIAL'"}}' || return 1
-  wait_for "the adapter's by-id link" test -e "$BY_ID"
+  WAIT_S=30 wait_for "the adapter's by-id link" test -e "$BY_ID"
 }
 ensure_plugged() { [ -e "$BY_ID" ] || plug; }
 # wait_for WHAT COMMAND...: up to 10 s (WAIT_S seconds).
