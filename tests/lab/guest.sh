@@ -290,11 +290,11 @@ case_recover() {
 # start.
 start_dialog() {
   mkdir -p /tmp/dialog-config
-  XDG_CONFIG_HOME=/tmp/dialog-config "$LAB_DEVICES" /tmp/dialog-config/kelvt.INI 300 > /tmp/dialog 2>&1 &
+  XDG_CONFIG_HOME=/tmp/dialog-config "$LAB_DEVICES" /tmp/dialog-config/kelvt.INI 300 > /tmp/dialog 2> /tmp/dialog.err &
   dialog=$!
 }
 dialog_shows() { tail -n 1 /tmp/dialog | grep -qF -- "$1"; }
-dialog_shows_not() { tail -n 1 /tmp/dialog | grep -q '^table:' && ! dialog_shows "$1"; }
+dialog_shows_not() { [ -s /tmp/dialog ] && ! dialog_shows "$1"; }
 case_hotplug() {
   settings
   ensure_plugged || return 1
