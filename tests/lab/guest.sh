@@ -77,7 +77,7 @@ qmp() {
 unplug() { qmp '{"execute":"device_del","arguments":{"id":"ftdi"}}'; }
 plug() {
   qmp '{"execute":"device_add","arguments":{"driver":"usb-serial","id":"ftdi","bus":"xhci.0","chardev":"usb","serial":"'$SERIAL'"}}' || return 1
-  wait_for "the adapter's by-id link" test -e "$BY_ID"
+  WAIT_S=30 wait_for "the adapter's by-id link" test -e "$BY_ID"
 }
 ensure_plugged() { [ -e "$BY_ID" ] || plug; }
 # wait_for WHAT COMMAND...: up to 10 s (WAIT_S seconds).
@@ -290,11 +290,11 @@ case_recover() {
 # start.
 start_dialog() {
   mkdir -p /tmp/dialog-config
-  XDG_CONFIG_HOME=/tmp/dialog-config "$LAB_DEVICES" /tmp/dialog-config/kelvt.INI 300 > /tmp/dialog 2>&1 &
+  XDG_CONFIG_HOME=/tmp/dialog-config "$LAB_DEVICES" /tmp/dialog-config/kelvt.INI 300 > /tmp/dialog 2> /tmp/dialog.err &
   dialog=$!
 }
 dialog_shows() { tail -n 1 /tmp/dialog | grep -qF -- "$1"; }
-dialog_shows_not() { tail -n 1 /tmp/dialog | grep -q '^table:' && ! dialog_shows "$1"; }
+dialog_shows_not() { [ -s /tmp/dialog ] && ! dialog_shows "$1"; }
 case_hotplug() {
   settings
   ensure_plugged || return 1
