@@ -98,7 +98,8 @@ CDevicesDlg::CDevicesDlg(SerialDeviceSource& source, std::string settings_path, 
 
   // The first size shows every column whole (a desktop narrower than that
   // fits the window to itself).
-  int columns = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+  // Frame, scroll bar and the grid's closing line beside the columns.
+  int columns = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width() + 2;
   const QAbstractItemView* view = table_;  // where the column hint is public
   for (int c = 0; c < kColumns; ++c) {
     columns += std::max(view->sizeHintForColumn(c), table_->horizontalHeader()->sectionSizeHint(c));
