@@ -46,6 +46,10 @@ class PrintingPrompter : public kelvt::Prompter {
   bool OpenPsfFile(QWidget*, std::string&) override { return false; }
   bool SavePsfFile(QWidget*, std::string&) override { return false; }
   bool ChooseFolder(QWidget*, std::string&) override { return false; }
+  bool ChooseItems(QWidget*, const std::string&, const std::string&,
+                   const std::vector<std::string>&, const std::string&, std::vector<bool>&) override {
+    return false;
+  }
   void Beep() override {}
   int messages = 0;
 };

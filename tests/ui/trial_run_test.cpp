@@ -304,7 +304,7 @@ TEST_F(TrialRunTest, ASecondExecuteAfterAFailedRestoreKeepsTheOwnSetOwed) {
     ASSERT_EQ(all.size(), finished.size());
     for (size_t i = 0; i < all.size(); ++i) {
       PsfImage kept;
-      ASSERT_EQ(journal.Load(all[i], kept), 1);
+      ASSERT_EQ(journal.Load(all[i], kept), LoadResult::kOk);
       PsfRecord record;
       record.Decode(kept.Data());
       EXPECT_STREQ(record.meas1_mode, "CBB") << i;  // the trial set runs FBB
