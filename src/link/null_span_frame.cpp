@@ -8,7 +8,6 @@ namespace kelvt {
 namespace {
 
 constexpr char kEscByte = 0x1B;
-constexpr char kFsByte = 0x1C;
 constexpr char kLfByte = 0x0A;
 constexpr int kValuesAt = 4;
 constexpr int kMaxFourDigits = 9999;
@@ -77,8 +76,7 @@ NullSpanValues DecodeNullSpanValues(const char* frame) {
 }
 
 bool IsNullSpanReply(const char* reply, char controller_letter, char function) {
-  // The controller echoes the request's ESC; FS, as its other replies, counts too.
-  if ((reply[0] != kEscByte && reply[0] != kFsByte) || reply[1] != controller_letter || reply[2] != 'K' ||
+  if (reply[0] != kEscByte || reply[1] != controller_letter || reply[2] != 'K' ||
       reply[3] != function || reply[kNullSpanFrameSize - 1] != kLfByte) {
     return false;
   }

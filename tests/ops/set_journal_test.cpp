@@ -332,7 +332,8 @@ TEST_F(JournalTest, RecoverChecksTheControllerAndSkipsDamagedEntries) {
     const std::string held(controller.psf, kPsfSize);
 
     const RecoverOutcome outcome = RecoverUnfinished(
-        link, journal, journal.Unfinished(IdentifyDevice("/dev/ttyUSB0")), row.force, own.tag);
+        link, journal, journal.Unfinished(IdentifyDevice("/dev/ttyUSB0")), row.force,
+        JournalTag{own.tag.port, own.tag.device, "recover"});
     EXPECT_EQ(outcome.status, row.status);
     ASSERT_EQ(outcome.skipped.size(), 1u);
     EXPECT_NE(outcome.skipped[0].find(damaged_id + ".set): its file is damaged"), std::string::npos);
