@@ -58,6 +58,9 @@ CDiagnosticsDlg::CDiagnosticsDlg(DiagnosticsOperation* operation, QWidget* paren
   receiver_count = ValueLabel(QStringLiteral("Rcv Value"), "receiver_count", this);
   part_number = ValueLabel(QString(), "part_number", this);
   date_code = ValueLabel(QString(), "date_code", this);
+  // Empty until Display: a screen reader still needs to know what they hold.
+  part_number->setAccessibleName(QStringLiteral("Part Number"));
+  date_code->setAccessibleName(QStringLiteral("Date Code"));
 
   board_grid = new CSpreadSheet(
       {QStringLiteral("Board"), QStringLiteral("Num Channels"), QStringLiteral("Type"),

@@ -107,6 +107,7 @@ MeasurementPlot::MeasurementPlot(QWidget* parent) : QChartView(parent) {
   readout_->hide();
   setMouseTracking(true);
   setAccessibleName(QStringLiteral("Trend plot"));
+  viewport()->setAccessibleName(QStringLiteral("Trend plot"));
 
   controls_ = new QWidget(parent);
   pause_button_ = new QPushButton(QStringLiteral("&Pause"), controls_);

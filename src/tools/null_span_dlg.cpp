@@ -54,6 +54,8 @@ CNullSpanDlg::CNullSpanDlg(ControllerLink* link, QWidget* parent)
 
   static const char* const kFieldNames[4] = {"null1Edit", "span1Edit", "null2Edit", "span2Edit"};
   static const char* const kBarNames[4] = {"null1Bar", "span1Bar", "null2Bar", "span2Bar"};
+  static const char* const kBarAccessibleNames[4] = {"Analog Output#1 Null", "Analog Output#1 Span",
+                                                      "Analog Output#2 Null", "Analog Output#2 Span"};
   for (int i = 0; i < 4; ++i) {
     fields_[i] = new QLineEdit(this);
     fields_[i]->setObjectName(QLatin1String(kFieldNames[i]));
@@ -62,6 +64,7 @@ CNullSpanDlg::CNullSpanDlg(ControllerLink* link, QWidget* parent)
     fields_[i]->installEventFilter(this);
     bars_[i] = new QScrollBar(Qt::Horizontal, this);
     bars_[i]->setObjectName(QLatin1String(kBarNames[i]));
+    bars_[i]->setAccessibleName(QString::fromLatin1(kBarAccessibleNames[i]));
     bars_[i]->setRange(kMinOf[i], kMaxOf[i]);
     bars_[i]->setSingleStep(1);
     bars_[i]->setMinimumWidth(160);

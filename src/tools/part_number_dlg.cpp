@@ -28,6 +28,7 @@ CPartNumberDlg::CPartNumberDlg(const Entries& entries, QWidget* parent) : QDialo
 
   auto* list_group = new QGroupBox(QStringLiteral("&Select Part Number"), this);
   list = new QListWidget(list_group);
+  list->setAccessibleName(QStringLiteral("Part numbers"));
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->setSortingEnabled(false);
   auto* list_layout = new QVBoxLayout(list_group);

@@ -38,6 +38,7 @@ RecordControl::RecordControl(const char* kind, QWidget* dialog)
   status_ = new QLabel(dialog);
   status_->setObjectName(QStringLiteral("recordStatus"));
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  status_->setAccessibleName(QStringLiteral("Recording status"));
   connect(check_box_, &QCheckBox::toggled, this, &RecordControl::OnToggled);
   if (auto* d = qobject_cast<QDialog*>(dialog)) {
     connect(d, &QDialog::finished, this, [this] { Close(); });

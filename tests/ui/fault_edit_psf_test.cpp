@@ -182,8 +182,10 @@ INSTANTIATE_TEST_SUITE_P(
                  Holds::kSentSet},
         EditCase{"SendNoAck", Command::kSend, NoAck(), {"PSF Not Accepted"}},
         EditCase{"SendVanishes", Command::kSend, VanishAfter(3), {"PSF Not Accepted"}},
-        // The own set cannot be read: the question, and No (the default) sends nothing.
-        EditCase{"SendOwnSetUnreadable", Command::kSend, StopAfter(1), {kSendUnreadQuestion}},
+        // The own set cannot be read: the question; Yes (the first answer) sends
+        // without a copy, and the silent controller does not take it.
+        EditCase{"SendOwnSetUnreadable", Command::kSend, StopAfter(1),
+                 {kSendUnreadQuestion, "PSF Not Accepted"}},
         EditCase{"ExecuteSilent", Command::kExecute, Silent(),
                  {"Unable to input existing controller's psf."}},
         EditCase{"ExecuteCorrupt", Command::kExecute, Corrupt(),
@@ -214,15 +216,16 @@ INSTANTIATE_TEST_SUITE_P(
         EditCase{"NullSpanVanishes", Command::kNullSpanOpen, VanishAfter(1), kNotActive},
         EditCase{"NullSpanNoAckIsHarmless", Command::kNullSpanOpen, NoAck(), {}, 1},
         // Each update reads the values first (a wake-up and the read frame):
-        // once that fails, the question comes instead, and No sends nothing.
+        // once that fails, the question comes instead: Yes (the first answer)
+        // sends to the silent controller, No sends nothing.
         EditCase{"UpdatesUnanswered", Command::kNullSpanUpdates, StopAfter(4),
-                 {kUnable, kSendUnreadQuestion, kSendUnreadQuestion}, 1},
+                 {kUnable, kSendUnreadQuestion, kUnable, kSendUnreadQuestion}, 1},
         EditCase{"UpdatesAfterAVanish", Command::kNullSpanUpdates, VanishAfter(4),
-                 {kUnable, kSendUnreadQuestion, kSendUnreadQuestion}, 1},
+                 {kUnable, kSendUnreadQuestion, kUnable, kSendUnreadQuestion}, 1},
         EditCase{"UpdatesCorrupt", Command::kNullSpanUpdates, Corrupt(4),
-                 {kNotProperly, kSendUnreadQuestion, kSendUnreadQuestion}, 1},
+                 {kNotProperly, kSendUnreadQuestion, kUnable, kSendUnreadQuestion}, 1},
         EditCase{"SecondUpdateUnanswered", Command::kNullSpanUpdates, StopAfter(7),
-                 {kUnable, kSendUnreadQuestion}, 1},
+                 {kUnable, kSendUnreadQuestion, kUnable}, 1},
         EditCase{"UpdatesNoAckIsHarmless", Command::kNullSpanUpdates, NoAck(), {}, 1}),
     [](const ::testing::TestParamInfo<EditCase>& info) { return std::string(info.param.name); });
 
@@ -280,10 +283,11 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, EditPsfSimFaultTest,
     ::testing::Values(
         SimEditCase{"Upload", Command::kUpload, 1, {"PSF Was Not Received"}, false},
-        SimEditCase{"Send", Command::kSend, 1, {"PSF Not Accepted"}, false},
+        SimEditCase{"Send", Command::kSend, 1, {kSendUnreadQuestion, "PSF Not Accepted"}, false},
         SimEditCase{"ExecuteInTheView", Command::kExecute, 4,
                     {"Could not input scan", kRestoreQuestion}, true},
-        SimEditCase{"NullSpanUpdate", Command::kNullSpanUpdates, 2, {kUnable, kSendUnreadQuestion},
+        SimEditCase{"NullSpanUpdate", Command::kNullSpanUpdates, 2,
+                    {kSendUnreadQuestion, kUnable, kSendUnreadQuestion},
                     false}),
     [](const ::testing::TestParamInfo<SimEditCase>& info) { return std::string(info.param.name); });
 
