@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "gui/active_dialog.h"
 #include "link/controller_link.h"
 #include "platform/tick.h"
 #include "psf/psf_file.h"
@@ -57,6 +58,8 @@ std::string Held(const ScriptedController& controller) {
 class PsfConfigTest : public ::testing::Test {
  protected:
   PsfConfigTest() : ticks_(&clock_) {
+    // As the desktop tool does: the window answers while a command waits.
+    InstallQtIdleHook();
     LastEditedPsf() = PsfRecord();
     Operation::SetPortFactory([this](int, long baud) -> std::unique_ptr<RS232> {
       auto port = std::make_unique<ScriptedPort>(0, baud);
