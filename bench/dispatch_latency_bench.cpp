@@ -31,6 +31,7 @@
 #include "link/controller_link.h"
 #include "link/diagnostic_record.h"
 #include "link/scan_record.h"
+#include "psf/alignment_psf.h"
 #include "psf/psf_image.h"
 #include "serial/posix_serial_port.h"
 #include "support/sim_process.h"
@@ -112,13 +113,10 @@ int main(int argc, char** argv) {
   // As the alignment operation prepares the controller before its dialog.
   kelvt::DiagnosticRecord diag;
   if (link.InputDiagnostics(diag) == 0) return Fail("no diagnostics");
+  kelvt::PsfImage own;
+  if (link.InputPsf(own) == 0) return Fail("cannot read the PSF");
   kelvt::PsfImage psf;
-  if (link.InputPsf(psf) == 0) return Fail("cannot read the PSF");
-  psf.SetMeasurementMode('I', true);
-  psf.SetMeasurementMode('K', false);
-  psf.SetScanControl('c');
-  psf.SetSerialTransmission('c');
-  psf.SetScanningMethod('a');
+  kelvt::MakeAlignmentPsf(own, psf);
   if (link.OutputPsf(psf) == 0) return Fail("the alignment PSF was not accepted");
   const int beams = diag.total_channels / 2;
 

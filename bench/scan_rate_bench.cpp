@@ -28,6 +28,7 @@
 #include "ops/csv_recorder.h"
 #include "ops/scan_csv.h"
 #include "platform/tick.h"
+#include "psf/alignment_psf.h"
 #include "psf/psf_image.h"
 #include "serial/port_factory.h"
 #include "serial/posix_serial_port.h"
@@ -136,13 +137,10 @@ int main(int argc, char** argv) {
   // controller's PSF, and a PSF that makes scans answer with a beam map.
   kelvt::DiagnosticRecord diag;
   if (link.InputDiagnostics(diag) == 0) return Fail("no diagnostics");
+  kelvt::PsfImage own;
+  if (link.InputPsf(own) == 0) return Fail("cannot read the PSF");
   kelvt::PsfImage psf;
-  if (link.InputPsf(psf) == 0) return Fail("cannot read the PSF");
-  psf.SetMeasurementMode('I', true);
-  psf.SetMeasurementMode('K', false);
-  psf.SetScanControl('c');
-  psf.SetSerialTransmission('c');
-  psf.SetScanningMethod('a');
+  kelvt::MakeAlignmentPsf(own, psf);
   if (link.OutputPsf(psf) == 0) return Fail("the alignment PSF was not accepted");
 
   const int beams = diag.total_channels / 2;

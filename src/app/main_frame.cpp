@@ -178,11 +178,9 @@ void CMainFrame::WriteSettings() {
   WriteFrameSettings(settings, profile);
   errno = 0;
   if (!profile.Save()) {
-    const int err = errno;
-    std::string detail = "File: " + settings_path;
-    if (err != 0) detail += std::string("\nReason: ") + std::strerror(err);
     CurrentPrompter().Message(nullptr, "Unable to save the settings.", kAppTitle,
-                              PromptButtons::Ok, PromptIcon::Warning, detail);
+                              PromptButtons::Ok, PromptIcon::Warning,
+                              FileFailureDetail(settings_path, errno));
   }
 }
 

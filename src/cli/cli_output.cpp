@@ -1,5 +1,7 @@
 #include "cli/cli_output.h"
 
+#include "cli/json_writer.h"
+#include "platform/printable_text.h"
 #include "platform/safe_file.h"
 
 #include <cerrno>
@@ -8,21 +10,7 @@
 
 namespace kelvt::cli {
 
-std::string Printable(std::string_view text) {
-  std::string shown;
-  shown.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F) {
-      shown += c;
-    } else {
-      char escape[5];
-      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-      shown += escape;
-    }
-  }
-  return shown;
-}
+std::string Printable(std::string_view text) { return PrintableText(text); }
 
 std::string PadRight(std::string_view text, std::size_t width) {
   std::string padded(text);
@@ -51,6 +39,16 @@ bool IsSmallNumber(std::string_view text) {
     if (c < '0' || c > '9') return false;
   }
   return true;
+}
+
+void WriteDifferencesJson(JsonWriter& json, const char* name,
+                          const std::vector<PsfDifference>& differences, const char* a,
+                          const char* b) {
+  json.Key(name).BeginArray();
+  for (const PsfDifference& d : differences) {
+    json.BeginObject().Field("key", d.key).Field("label", d.label).Field(a, d.a).Field(b, d.b).EndObject();
+  }
+  json.EndArray();
 }
 
 }  // namespace kelvt::cli

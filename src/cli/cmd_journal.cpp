@@ -56,16 +56,7 @@ bool ListedEntries(CliContext& ctx, const JournalArgs& args, std::vector<Journal
 }
 
 void WriteChangesJson(JsonWriter& json, const EntryChanges& changes) {
-  json.Key("changes").BeginArray();
-  for (const PsfDifference& d : changes.fields) {
-    json.BeginObject()
-        .Field("key", d.key)
-        .Field("label", d.label)
-        .Field("before", d.a)
-        .Field("after", d.b)
-        .EndObject();
-  }
-  json.EndArray();
+  WriteDifferencesJson(json, "changes", changes.fields, "before", "after");
 }
 
 int RunJournal(CliContext& ctx, const JournalArgs& args) {

@@ -251,16 +251,8 @@ int RunDiff(CliContext& ctx, const PsfArgs& args) {
         .Field("a", args.a)
         .Field("b", args.b)
         .Field("identical", differences.empty());
-    json.Key("differences").BeginArray();
-    for (const PsfDifference& d : differences) {
-      json.BeginObject()
-          .Field("key", d.key)
-          .Field("label", d.label)
-          .Field("a", d.a)
-          .Field("b", d.b)
-          .EndObject();
-    }
-    json.EndArray().EndObject().EndLine();
+    WriteDifferencesJson(json, "differences", differences, "a", "b");
+    json.EndObject().EndLine();
   } else if (differences.empty()) {
     ctx.out << "The sets are identical.\n";
   } else {
@@ -313,16 +305,8 @@ int RunSet(CliContext& ctx, const PsfArgs& args) {
   if (ctx.options.json) {
     JsonWriter json(ctx.out);
     json.BeginObject().Field("file", args.file).Field("written", !differences.empty());
-    json.Key("changes").BeginArray();
-    for (const PsfDifference& d : differences) {
-      json.BeginObject()
-          .Field("key", d.key)
-          .Field("label", d.label)
-          .Field("before", d.a)
-          .Field("after", d.b)
-          .EndObject();
-    }
-    json.EndArray().EndObject().EndLine();
+    WriteDifferencesJson(json, "changes", differences, "before", "after");
+    json.EndObject().EndLine();
     return kExitOk;
   }
   for (const PsfDifference& d : differences) {

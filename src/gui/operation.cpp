@@ -148,11 +148,8 @@ void Operation::SavePsfToFile(PsfImage& psf) {
   errno = 0;
   if (!WritePsfFile(record, path.c_str())) {
     // The file was to be the only copy of the controller's own set: say so.
-    const int err = errno;
-    std::string detail = "File: " + path;
-    if (err != 0) detail += std::string("\nReason: ") + std::strerror(err);
-    CurrentPrompter().Message(parent, kPsfWriteFailedMessage, kAppTitle, PromptButtons::Ok, PromptIcon::Stop,
-                              detail);
+    CurrentPrompter().Message(parent, kPsfWriteFailedMessage, kAppTitle, PromptButtons::Ok,
+                              PromptIcon::Stop, FileFailureDetail(path, errno));
   }
 }
 

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QString>
+#include <cstring>
 
 #include "gui/active_dialog.h"
 #include "ops/status_messages.h"
@@ -153,6 +154,12 @@ bool AskSendUnread(QWidget* parent) {
   return CurrentPrompter().Message(parent, kSendUnreadQuestion, kWindowCaption,
                                    PromptButtons::YesNoDefaultNo,
                                    PromptIcon::Question) == PromptAnswer::Yes;
+}
+
+std::string FileFailureDetail(const std::string& path, int err) {
+  std::string detail = "File: " + path;
+  if (err != 0) detail += std::string("\nReason: ") + std::strerror(err);
+  return detail;
 }
 
 }  // namespace kelvt

@@ -46,6 +46,10 @@ class Prompter {
 // read (so no copy is kept): "Send anyway?", No the default. True for Yes.
 bool AskSendUnread(QWidget* parent);
 
+// The detail of a message about a file that could not be written: the path,
+// and the system's reason when `err` (an errno value) names one.
+std::string FileFailureDetail(const std::string& path, int err);
+
 // The installed prompter (the real one unless a test installed another).
 Prompter& CurrentPrompter();
 // Installs `prompter` (not owned); nullptr restores the real one.

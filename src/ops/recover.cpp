@@ -1,12 +1,12 @@
 #include "ops/recover.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "link/controller_link.h"
 #include "link/diagnostic_record.h"
 #include "ops/confirmed_read.h"
 #include "ops/send_back.h"
+#include "platform/printable_text.h"
 #include "platform/tick.h"
 #include "serial/device_mapping.h"
 
@@ -16,21 +16,6 @@ namespace {
 std::string Comparable(std::string text) {
   while (!text.empty() && (text.back() == '\0' || text.back() == ' ')) text.pop_back();
   return text;
-}
-
-std::string Shown(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u >= 0x20 && u < 0x7F) {
-      out += c;
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", u);
-      out += hex;
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -57,9 +42,9 @@ bool EntryMatchesController(const JournalEntry& entry, const ControllerIdentity&
 
 std::string DescribeController(const ControllerIdentity& who) {
   std::string text = "controller ";
-  text += who.letter != 0 ? Shown(std::string(1, who.letter)) : std::string("?");
-  text += ", part number " + (who.part_number.empty() ? std::string("(none)") : Shown(who.part_number));
-  text += ", date code " + (who.date_code.empty() ? std::string("(none)") : Shown(who.date_code));
+  text += who.letter != 0 ? PrintableText(std::string(1, who.letter)) : std::string("?");
+  text += ", part number " + (who.part_number.empty() ? std::string("(none)") : PrintableText(who.part_number));
+  text += ", date code " + (who.date_code.empty() ? std::string("(none)") : PrintableText(who.date_code));
   return text;
 }
 

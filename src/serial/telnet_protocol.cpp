@@ -30,6 +30,20 @@ size_t FilterIac(FilterState& s, const uint8_t* in, size_t n, uint8_t* data, siz
       s.sub_overflow = true;
     }
   };
+  // The byte after an IAC that is neither a doubled IAC nor, in a
+  // subnegotiation, its SE.
+  auto command = [&s](uint8_t b) {
+    if (b == kSb) {
+      s.sub_len = 0;
+      s.sub_overflow = false;
+      s.mode = Mode::kSub;
+    } else if (b >= kWill && b <= kDont) {
+      s.command = b;
+      s.mode = Mode::kOption;
+    } else {
+      s.mode = Mode::kData;  // NOP, GA, a stray SE and the like carry nothing for us
+    }
+  };
   for (; taken < n; ++taken) {
     const uint8_t b = in[taken];
     switch (s.mode) {
@@ -52,15 +66,8 @@ size_t FilterIac(FilterState& s, const uint8_t* in, size_t n, uint8_t* data, siz
           }
           data[out++] = b;
           s.mode = Mode::kData;
-        } else if (b == kSb) {
-          s.sub_len = 0;
-          s.sub_overflow = false;
-          s.mode = Mode::kSub;
-        } else if (b >= kWill && b <= kDont) {
-          s.command = b;
-          s.mode = Mode::kOption;
         } else {
-          s.mode = Mode::kData;  // NOP, GA, a stray SE and the like carry nothing for us
+          command(b);
         }
         break;
       case Mode::kOption:
@@ -86,15 +93,7 @@ size_t FilterIac(FilterState& s, const uint8_t* in, size_t n, uint8_t* data, siz
           // A command inside a subnegotiation: the subnegotiation was cut
           // short. Drop it and read the command as one of its own.
           s.sub_len = 0;
-          if (b == kSb) {
-            s.sub_overflow = false;
-            s.mode = Mode::kSub;
-          } else if (b >= kWill && b <= kDont) {
-            s.command = b;
-            s.mode = Mode::kOption;
-          } else {
-            s.mode = Mode::kData;
-          }
+          command(b);
         }
         break;
     }

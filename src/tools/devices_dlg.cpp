@@ -192,11 +192,8 @@ bool CDevicesDlg::Map(size_t row, int port_number) {
   WriteDeviceMapping(profile, port_number, entries_[row].path);
   errno = 0;
   if (!profile.Save()) {
-    const int err = errno;
-    std::string detail = "File: " + settings_path_;
-    if (err != 0) detail += std::string("\nReason: ") + std::strerror(err);
     CurrentPrompter().Message(this, "Unable to save the settings.", kAppTitle, PromptButtons::Ok,
-                              PromptIcon::Warning, detail);
+                              PromptIcon::Warning, FileFailureDetail(settings_path_, errno));
     return false;
   }
   mappings_changed_ = true;

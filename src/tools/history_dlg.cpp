@@ -259,44 +259,37 @@ void CHistoryDlg::OnCopy() {
   if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
 }
 
-void CHistoryDlg::OnOpenInEditor() {
+bool CHistoryDlg::LoadSelectedSet(PsfRecord& record) {
   const JournalEntry* entry = Selected();
-  if (entry == nullptr || entry->kind != EntryKind::kSet || LoopRunning()) return;
+  if (entry == nullptr || entry->kind != EntryKind::kSet || LoopRunning()) return false;
   PsfImage image;
   const LoadResult read = journal_.Load(*entry, image);
   if (read != LoadResult::kOk) {
     CurrentPrompter().Message(this, "This File is Not Compatible", kAppTitle, PromptButtons::Ok,
                               PromptIcon::None, entry->set_path + ": " + LoadResultText(read));
-    return;
+    return false;
   }
-  // As File Retreive: the set becomes the one the editor shows and edits.
-  PsfRecord record;
   record.Decode(image.Data());
+  return true;
+}
+
+void CHistoryDlg::OnOpenInEditor() {
+  PsfRecord record;
+  if (!LoadSelectedSet(record)) return;
+  // As File Retreive: the set becomes the one the editor shows and edits.
   LastEditedPsf() = record;
   done(kOpenInEditor);
 }
 
 void CHistoryDlg::OnSaveAs() {
-  const JournalEntry* entry = Selected();
-  if (entry == nullptr || entry->kind != EntryKind::kSet || LoopRunning()) return;
-  PsfImage image;
-  const LoadResult read = journal_.Load(*entry, image);
-  if (read != LoadResult::kOk) {
-    CurrentPrompter().Message(this, "This File is Not Compatible", kAppTitle, PromptButtons::Ok,
-                              PromptIcon::None, entry->set_path + ": " + LoadResultText(read));
-    return;
-  }
+  PsfRecord record;
+  if (!LoadSelectedSet(record)) return;
   std::string path;
   if (!CurrentPrompter().SavePsfFile(this, path)) return;
-  PsfRecord record;
-  record.Decode(image.Data());
   errno = 0;
   if (!WritePsfFile(record, path.c_str())) {
-    const int err = errno;
-    std::string detail = "File: " + path;
-    if (err != 0) detail += std::string("\nReason: ") + std::strerror(err);
     CurrentPrompter().Message(this, kPsfWriteFailedMessage, kAppTitle, PromptButtons::Ok,
-                              PromptIcon::Stop, detail);
+                              PromptIcon::Stop, FileFailureDetail(path, errno));
   }
 }
 

@@ -23,6 +23,8 @@ class QTimer;
 
 namespace kelvt {
 
+struct PsfRecord;
+
 class CHistoryDlg : public LoopDialog {
   Q_OBJECT
 
@@ -60,6 +62,8 @@ class CHistoryDlg : public LoopDialog {
   // Reloads when the journal's folder changed since the last look.
   void CheckFolder();
   void WatchFolder();
+  // The selected set into `record`; false (having said why) when there is none.
+  bool LoadSelectedSet(PsfRecord& record);
 
   SetJournal& journal_;
   std::vector<JournalEntry> entries_;

@@ -442,11 +442,8 @@ bool CPsfConfigDlg::SaveToFile() {
   std::string path;
   if (!CurrentPrompter().SavePsfFile(this, path)) return false;
   if (WritePsfFile(working, path.c_str()) == 0) {
-    const int err = errno;
-    std::string detail = "File: " + path;
-    if (err != 0) detail += std::string("\nReason: ") + std::strerror(err);
     CurrentPrompter().Message(this, kPsfWriteFailedMessage, kAppTitle, PromptButtons::Ok,
-                              PromptIcon::Stop, detail);
+                              PromptIcon::Stop, FileFailureDetail(path, errno));
     return false;
   }
   changes_.Keep(working);
