@@ -1,5 +1,6 @@
 #include "gui/active_dialog.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCursor>
 #include <QEventLoop>
@@ -22,6 +23,25 @@ void QtIdleStep() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+// Ends a waiting step: its timer's event needs a receiver, which does nothing.
+class SliceEnd : public QObject {
+ protected:
+  void timerEvent(QTimerEvent*) override {}
+};
+
+// One step that blocks in the event dispatcher until something comes or a
+// timer of `ms` fires: a posted event (a screen reader's query, a click)
+// is answered at once, and the thread sleeps in between.
+bool QtIdleWait(unsigned ms) {
+  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+  if (QCoreApplication::instance() == nullptr || dispatcher == nullptr) return false;
+  static SliceEnd* slice_end = new SliceEnd;
+  const int timer = dispatcher->registerTimer(ms, Qt::PreciseTimer, slice_end);
+  dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  dispatcher->unregisterTimer(timer);
+  return true;
+}
+
 bool HaveGuiApp() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 
 }  // namespace
@@ -30,7 +50,10 @@ QWidget* ActiveDialogWindow() { return g_active_dialog.data(); }
 
 void SetActiveDialogWindow(QWidget* dialog) { g_active_dialog = dialog; }
 
-void InstallQtIdleHook() { SetIdleHook(&QtIdleStep); }
+void InstallQtIdleHook() {
+  SetIdleHook(&QtIdleStep);
+  SetIdleWaitHook(&QtIdleWait);
+}
 
 WaitCursor::WaitCursor() : active_(true) {
   ++g_wait_cursors;

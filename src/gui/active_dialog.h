@@ -10,7 +10,8 @@ QWidget* ActiveDialogWindow();
 void SetActiveDialogWindow(QWidget* dialog);
 
 // Installs the Qt idle step (process pending events without waiting) as the
-// serial layer's idle hook. Called once at start-up, and by tests.
+// serial layer's idle hook, and the waiting step the protocol's waits are
+// made of on the real clock. Called once at start-up, and by tests.
 void InstallQtIdleHook();
 
 // Shows the wait cursor for the guard's lifetime; Release() ends it early

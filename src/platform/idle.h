@@ -22,4 +22,17 @@ void PumpOneMessage();
 // How many steps are running now (0 outside any, 1 inside the hook).
 int IdleDepth();
 
+// A step that may also wait, up to `ms`, for something the window must
+// answer, and returns as soon as it came (a click, a screen reader's query):
+// a wait made of these answers at once instead of at the next slice. False
+// when it cannot wait (no user interface): the caller sleeps instead.
+using IdleWaitHook = bool (*)(unsigned ms);
+
+// Installs `hook` (nullptr: no waiting steps).
+void SetIdleWaitHook(IdleWaitHook hook);
+
+// One waiting step through the installed hook, up to `ms`. False, having
+// done nothing, without a hook or from inside a step.
+bool WaitInIdleStep(unsigned ms);
+
 }  // namespace kelvt

@@ -40,6 +40,8 @@ void SetTickSource(TickSource* source) { g_source.store(source, std::memory_orde
 
 uint32_t TickCount() { return Source().Now(); }
 
+bool VirtualTicks() { return g_source.load(std::memory_order_relaxed) != nullptr; }
+
 void SleepMs(uint32_t ms) { Source().Sleep(ms); }
 
 void BusyWait(unsigned ms) {
@@ -47,6 +49,8 @@ void BusyWait(unsigned ms) {
   for (;;) {
     const uint32_t passed = TickCount() - t0;  // unsigned: correct across the wrap
     if (passed >= ms) return;
+    const uint32_t rest = ms - passed;
+    if (!VirtualTicks() && WaitInIdleStep(rest < kIdleSliceMs ? rest : kIdleSliceMs)) continue;
     // The window answers while the protocol waits: one idle step, then at
     // most a slice of sleep, all on the one deadline.
     PumpOneMessage();

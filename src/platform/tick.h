@@ -24,6 +24,10 @@ void SetTickSource(TickSource* source);
 
 uint32_t TickCount();
 
+// True while a source other than the monotonic clock is installed: waits
+// must then go through it, never through the wall clock.
+bool VirtualTicks();
+
 // Sleeps for about `ms` milliseconds on the current tick source. Dispatches nothing.
 void SleepMs(uint32_t ms);
 
@@ -32,7 +36,8 @@ inline constexpr uint32_t kIdleSliceMs = 10;
 
 // Returns once the tick count has advanced by at least `ms` since the call.
 // It sleeps rather than spins, in slices of at most kIdleSliceMs with an
-// idle step (PumpOneMessage) before each, so the window answers meanwhile.
+// idle step (PumpOneMessage) before each, so the window answers meanwhile;
+// on the monotonic clock a waiting step (WaitInIdleStep) is the slice.
 void BusyWait(unsigned ms);
 
 // A tick source that only moves when told to. Sleep advances it.

@@ -81,9 +81,22 @@ void CSpreadSheet::SetRowCount(long rows) { setRowCount(ClampCount(rows)); }
 long CSpreadSheet::GetColumnCount() const { return columnCount(); }
 
 void CSpreadSheet::SetPainting(bool painting) {
+  // Turning the widget's updates off and on would redraw the whole grid
+  // each scan; the cells changed meanwhile have asked for their own redraw,
+  // so only a paint that came while painting was off is made good.
   painting_ = painting;
-  setUpdatesEnabled(painting);
-  if (painting) viewport()->update();
+  if (painting && paint_held_) {
+    paint_held_ = false;
+    viewport()->update();
+  }
+}
+
+bool CSpreadSheet::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::Paint && !painting_) {
+    paint_held_ = true;
+    return true;
+  }
+  return QTableWidget::viewportEvent(event);
 }
 
 QString CSpreadSheet::CellText(long row, long column) const {

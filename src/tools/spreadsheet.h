@@ -42,6 +42,9 @@ class CSpreadSheet : public QTableWidget {
   long ActiveRow() const { return active_row_; }
   long ActiveColumn() const { return active_column_; }
 
+ protected:
+  bool viewportEvent(QEvent* event) override;
+
  private:
   void WriteCell(long row, long column, const QString& text);
 
@@ -51,6 +54,7 @@ class CSpreadSheet : public QTableWidget {
   long block_last_row_ = 1;
   long block_last_column_ = 1;
   bool painting_ = true;
+  bool paint_held_ = false;  // a paint came while painting was off
 };
 
 }  // namespace kelvt

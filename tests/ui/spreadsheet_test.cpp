@@ -5,7 +5,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QMenu>
+#include <QPixmap>
 #include <QTest>
 
 #include "tools/grid_copy.h"
@@ -117,13 +119,18 @@ TEST(SpreadSheet, RowCountAddsAndDropsAtTheEnd) {
 
 TEST(SpreadSheet, PaintingSuspendsUpdates) {
   CSpreadSheet grid(Headers(), 2);
+  grid.show();
+  QCoreApplication::processEvents();
   grid.SetPainting(false);
-  EXPECT_FALSE(grid.updatesEnabled());
   grid.SetActiveRow(1);
   grid.SetActiveColumn(1);
   grid.SetActiveText("hidden");
+  // A paint while painting is off draws nothing and is made good after.
+  const QImage before = grid.viewport()->grab().toImage();
+  grid.viewport()->repaint();
+  EXPECT_EQ(grid.viewport()->grab().toImage(), before);
   grid.SetPainting(true);
-  EXPECT_TRUE(grid.updatesEnabled());
+  EXPECT_NE(grid.viewport()->grab().toImage(), before);
   EXPECT_EQ(grid.CellText(1, 1), "hidden");
 }
 
