@@ -178,9 +178,10 @@ void CMainFrame::WriteSettings() {
   WriteFrameSettings(settings, profile);
   errno = 0;
   if (!profile.Save()) {
+    const int err = errno;
     CurrentPrompter().Message(nullptr, "Unable to save the settings.", kAppTitle,
                               PromptButtons::Ok, PromptIcon::Warning,
-                              FileFailureDetail(settings_path, errno));
+                              FileFailureDetail(settings_path, err));
   }
 }
 

@@ -148,8 +148,9 @@ void Operation::SavePsfToFile(PsfImage& psf) {
   errno = 0;
   if (!WritePsfFile(record, path.c_str())) {
     // The file was to be the only copy of the controller's own set: say so.
+    const int err = errno;
     CurrentPrompter().Message(parent, kPsfWriteFailedMessage, kAppTitle, PromptButtons::Ok,
-                              PromptIcon::Stop, FileFailureDetail(path, errno));
+                              PromptIcon::Stop, FileFailureDetail(path, err));
   }
 }
 

@@ -192,8 +192,9 @@ bool CDevicesDlg::Map(size_t row, int port_number) {
   WriteDeviceMapping(profile, port_number, entries_[row].path);
   errno = 0;
   if (!profile.Save()) {
+    const int err = errno;
     CurrentPrompter().Message(this, "Unable to save the settings.", kAppTitle, PromptButtons::Ok,
-                              PromptIcon::Warning, FileFailureDetail(settings_path_, errno));
+                              PromptIcon::Warning, FileFailureDetail(settings_path_, err));
     return false;
   }
   mappings_changed_ = true;

@@ -288,8 +288,9 @@ void CHistoryDlg::OnSaveAs() {
   if (!CurrentPrompter().SavePsfFile(this, path)) return;
   errno = 0;
   if (!WritePsfFile(record, path.c_str())) {
+    const int err = errno;
     CurrentPrompter().Message(this, kPsfWriteFailedMessage, kAppTitle, PromptButtons::Ok,
-                              PromptIcon::Stop, FileFailureDetail(path, errno));
+                              PromptIcon::Stop, FileFailureDetail(path, err));
   }
 }
 

@@ -442,8 +442,9 @@ bool CPsfConfigDlg::SaveToFile() {
   std::string path;
   if (!CurrentPrompter().SavePsfFile(this, path)) return false;
   if (WritePsfFile(working, path.c_str()) == 0) {
+    const int err = errno;
     CurrentPrompter().Message(this, kPsfWriteFailedMessage, kAppTitle, PromptButtons::Ok,
-                              PromptIcon::Stop, FileFailureDetail(path, errno));
+                              PromptIcon::Stop, FileFailureDetail(path, err));
     return false;
   }
   changes_.Keep(working);
