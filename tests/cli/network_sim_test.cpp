@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
+#include <string>
 
 #include "cli/exit_codes.h"
 #include "cli_process.h"
@@ -210,12 +212,23 @@ TEST_F(NetworkSimTest, BackupSavesEveryControllerFoundOnceAndNeverOverAFile) {
   std::ofstream(taken) << "the user's own file\n";
 
   const NetResult r = Cli({"--json", "backup", folder});
-  EXPECT_EQ(r.status, kExitOk) << r.out << r.err;
   const std::string out = WithoutTime(r.out);
   const auto line_of = [&](const std::string& device) {
     const size_t at = out.find("{\"device\":\"" + device + "\"");
     return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
   };
+  // The machine's own ports are searched too; one that another test holds
+  // at the moment cannot be opened, and rightly fails the backup.
+  bool other_failed = false;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    const bool ours = line.find(server.Url(0)) != std::string::npos ||
+                      line.find(server.Url(1)) != std::string::npos ||
+                      line.find(c->path()) != std::string::npos ||
+                      line.find(silent->path()) != std::string::npos;
+    if (!ours && line.find("\"error\":\"") != std::string::npos) other_failed = true;
+  }
+  EXPECT_EQ(r.status, other_failed ? kExitNoAnswer : kExitOk) << r.out << r.err;
   const std::string port_a = std::to_string(server.Port(0));
   EXPECT_EQ(line_of(server.Url(0)),
             "{\"device\":\"" + server.Url(0) + "\",\"port\":\"COM5\",\"controller\":{\"letter\":\"A\","

@@ -272,6 +272,21 @@ TEST(NetworkSerialPortServer, RefusedBusyAndClosedServersAreNamed) {
   }
 }
 
+// A server that answers slower than the protocol's reply windows allow: the
+// user is told the link is too slow, not that the controller is silent.
+TEST(NetworkSerialPortServer, ASlowServerGetsTheSlowLinkAdvice) {
+  for (const int delay_ms : {0, 200}) {
+    ScriptedServer server([delay_ms](int fd, const std::atomic<bool>& stop) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+      AgreeAll(fd);
+      (void)DrainPeer(fd, stop);
+    });
+    const auto port = OpenScripted(server.Url());
+    ASSERT_EQ(port->ErrorStatus(), kSuccess) << port->SystemReason();
+    EXPECT_EQ(RoundTripAdvice(*port).empty(), delay_ms == 0) << delay_ms << " ms";
+  }
+}
+
 TEST(NetworkSerialPortServer, DataLineErrorsAndAVanishingPeer) {
   std::basic_string<uint8_t> heard;
   std::atomic<bool> wrote{false};
