@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
               "(target >= 0.95), %+.2f %% vs local\n",
               net_rate, net.scans, net.wall, net.failures, net_rate / limit_rate,
               100.0 * (net_rate - rate) / rate);
-  std::printf("  round trip          %.3f ms at connect (%s)\n", round_trip, server.Url(0).c_str());
+  std::printf("  round trip          %.3f ms when the line was set (%s)\n", round_trip, server.Url(0).c_str());
   std::printf("  CPU through ser2net %.2f %% of one core\n", 100.0 * net.cpu / net.wall);
   return failures == 0 && net.failures == 0 ? 0 : 1;
 }

@@ -280,14 +280,10 @@ bool NetworkSerialPort::Negotiate() {
     (void)Queue(request, sizeof request);
   }
   const TelnetOption& com_port = options_[2];
-  const int64_t asked = NetNowNs();
   const bool ok = PumpUntil(NetDeadline(bounds_.negotiation_ms), [this]() {
     return std::all_of(std::begin(options_), std::end(options_),
                        [](const TelnetOption& o) { return o.Settled(); });
   });
-  // The server's own answer is the round trip the controller's replies
-  // will take; a connection is often made by a nearer gateway or proxy.
-  round_trip_ms_ = std::max(round_trip_ms_, static_cast<double>(NetNowNs() - asked) / 1e6);
   if (com_port.Active()) {
     // Whatever came as data before the line was set up is not the controller's.
     rx_begin_ = rx_end_ = 0;
@@ -476,7 +472,15 @@ bool NetworkSerialPort::AwaitSettings() {
                        [](const ComPortSetting& s) { return s.Pending() && !s.Unanswered(); });
   };
   // A setting the server left unanswered before is not waited for again.
+  const int64_t asked = NetNowNs();
   const bool ok = PumpUntil(NetDeadline(bounds_.ack_ms), [&]() { return !waiting(); });
+  if (!settings_timed_ && ok && !waiting()) {
+    // The server's answer to the line's first settings is the round trip
+    // the controller's replies take; a connection may be accepted at once
+    // by a nearer gateway.
+    settings_timed_ = true;
+    round_trip_ms_ = std::max(round_trip_ms_, static_cast<double>(NetNowNs() - asked) / 1e6);
+  }
   for (ComPortSetting& s : settings_) s.Expire();
   return ok && !gone_;
 }

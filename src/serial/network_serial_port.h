@@ -72,7 +72,8 @@ class NetworkSerialPort : public RS232, private telnet::TelnetSink {
   const std::string& SystemReason() const { return system_reason_; }
   int SystemErrno() const { return system_errno_; }
   NetworkKind Kind() const { return address_.kind; }
-  // The TCP connection's set-up time, one network round trip (ms; -1 before).
+  // One round trip to the server (ms; -1 before): the TCP connection's set-up
+  // time, or the server's answer to the first settings when that was longer.
   double RoundTripMs() const { return round_trip_ms_; }
   // Settings the server never acknowledged (ser2net on a terminal leaves
   // DTR/RTS unanswered; a silent server everything).
@@ -122,6 +123,7 @@ class NetworkSerialPort : public RS232, private telnet::TelnetSink {
   int fd_ = -1;
   bool gone_ = false;
   double round_trip_ms_ = -1;
+  bool settings_timed_ = false;  // the round trip includes a settings answer
 
   uint8_t rx_[kRxCapacity] = {};
   size_t rx_begin_ = 0;
