@@ -27,12 +27,11 @@
 #include <thread>
 #include <vector>
 
+#include "alignment_setup.h"
 #include "gui/active_dialog.h"
 #include "link/controller_link.h"
 #include "link/diagnostic_record.h"
 #include "link/scan_record.h"
-#include "psf/alignment_psf.h"
-#include "psf/psf_image.h"
 #include "serial/posix_serial_port.h"
 #include "support/sim_process.h"
 #include "tools/alignment_dlg.h"
@@ -112,14 +111,8 @@ int main(int argc, char** argv) {
   }
   kelvt::ControllerLink link(port);
 
-  // As the alignment operation prepares the controller before its dialog.
   kelvt::DiagnosticRecord diag;
-  if (link.InputDiagnostics(diag) == 0) return Fail("no diagnostics");
-  kelvt::PsfImage own;
-  if (link.InputPsf(own) == 0) return Fail("cannot read the PSF");
-  kelvt::PsfImage psf;
-  kelvt::MakeAlignmentPsf(own, psf);
-  if (link.OutputPsf(psf) == 0) return Fail("the alignment PSF was not accepted");
+  if (const char* failed = kelvt::bench::PrepareForAlignment(link, diag)) return Fail(failed);
   const int beams = diag.total_channels / 2;
 
   kelvt::CAlignmentDlg dialog(&link, beams);

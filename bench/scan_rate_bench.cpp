@@ -22,14 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "alignment_setup.h"
 #include "link/controller_link.h"
 #include "link/diagnostic_record.h"
 #include "link/scan_record.h"
 #include "ops/csv_recorder.h"
 #include "ops/scan_csv.h"
 #include "platform/tick.h"
-#include "psf/alignment_psf.h"
-#include "psf/psf_image.h"
 #include "serial/port_factory.h"
 #include "serial/posix_serial_port.h"
 #include "support/ser2net_process.h"
@@ -133,15 +132,8 @@ int main(int argc, char** argv) {
   auto owned_link = std::make_unique<kelvt::ControllerLink>(port);
   kelvt::ControllerLink& link = *owned_link;
 
-  // What the alignment operation does before its dialog: diagnostics, the
-  // controller's PSF, and a PSF that makes scans answer with a beam map.
   kelvt::DiagnosticRecord diag;
-  if (link.InputDiagnostics(diag) == 0) return Fail("no diagnostics");
-  kelvt::PsfImage own;
-  if (link.InputPsf(own) == 0) return Fail("cannot read the PSF");
-  kelvt::PsfImage psf;
-  kelvt::MakeAlignmentPsf(own, psf);
-  if (link.OutputPsf(psf) == 0) return Fail("the alignment PSF was not accepted");
+  if (const char* failed = kelvt::bench::PrepareForAlignment(link, diag)) return Fail(failed);
 
   const int beams = diag.total_channels / 2;
   const std::string record_path =

@@ -178,12 +178,16 @@ int RunShow(CliContext& ctx, const PsfArgs& args) {
   return ShowSet(ctx, args.file, record, {});
 }
 
+// The .PSF file `path` into `record`; false, having said why, when it is not one.
+bool ReadPsfArg(CliContext& ctx, const std::string& path, PsfRecord& record) {
+  if (ReadPsfFile(record, path.c_str())) return true;
+  ctx.Error(kNotCompatible, PsfFileAdvice(path));
+  return false;
+}
+
 int RunSend(CliContext& ctx, const PsfArgs& args) {
   PsfRecord record;
-  if (!ReadPsfFile(record, args.file.c_str())) {
-    ctx.Error(kNotCompatible, PsfFileAdvice(args.file));
-    return kExitFileRejected;
-  }
+  if (!ReadPsfArg(ctx, args.file, record)) return kExitFileRejected;
   int status = kExitOk;
   std::unique_ptr<ControllerLink> link = ctx.OpenLink(status);
   if (!link) return status;
@@ -270,10 +274,7 @@ int RunDiff(CliContext& ctx, const PsfArgs& args) {
 // replaced (through a synced temporary file) only when all of them passed.
 int RunSet(CliContext& ctx, const PsfArgs& args) {
   PsfRecord before;
-  if (!ReadPsfFile(before, args.file.c_str())) {
-    ctx.Error(kNotCompatible, PsfFileAdvice(args.file));
-    return kExitFileRejected;
-  }
+  if (!ReadPsfArg(ctx, args.file, before)) return kExitFileRejected;
   PsfRecord record = before;
   for (const std::string& change : args.changes) {
     const std::size_t equals = change.find('=');
